@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Starts a private PulseAudio daemon with a null sink "opt_sink" and a recorder kept attached
+# to its monitor (an idle null sink otherwise delivers a new stream's first sound late).
+# Prints the environment to use it: eval "$(scripts/pulse.sh start DIR)"; stop with
+# scripts/pulse.sh stop DIR.
+set -euo pipefail
+cmd=$1 dir=$2
+case "$cmd" in
+start)
+  mkdir -p "$dir"; chmod 700 "$dir"
+  export XDG_RUNTIME_DIR=$dir
+  export PULSE_SERVER=unix:$dir/pulse/native
+  pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+    --load="module-null-sink sink_name=opt_sink rate=44100 channels=2" \
+    --load="module-native-protocol-unix" --log-target=file:"$dir/pulse.log" \
+    --use-pid-file=yes
+  for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+  pactl info >/dev/null
+  parec -d opt_sink.monitor --latency-msec=5 >/dev/null 2>&1 &
+  echo $! >"$dir/recorder.pid"
+  echo "export XDG_RUNTIME_DIR='$dir' PULSE_SERVER='$PULSE_SERVER' OPT_PULSE_SINK=opt_sink"
+  ;;
+stop)
+  [ -f "$dir/recorder.pid" ] && kill "$(cat "$dir/recorder.pid")" 2>/dev/null || true
+  [ -f "$dir/pulse/pid" ] && kill "$(cat "$dir/pulse/pid")" 2>/dev/null || true
+  ;;
+esac

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program twice (plain, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer), starts a private sound server, and runs the whole test suite
+# in both builds.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DOPT_SANITIZE=ON
+
+runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
+trap '"$root/scripts/pulse.sh" stop "$runtime"; rm -rf "$runtime"' EXIT
+eval "$("$root/scripts/pulse.sh" start "$runtime")"
+
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+status=0
+ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
+ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
+exit $status

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+inline constexpr const char* kProductName = "Orvo Peln Tandrick";
+
+// The application title made from a product name: cut at the last space at least once, then
+// again while longer than 40 characters. Throws RunTimeError when there is no space to cut at.
+QString appTitleFrom(const QString& productName);
+
+// Sets the application's title from the product name; on failure the title stays as it was.
+void SetAppTitle(const QString& productName = QString::fromLatin1(kProductName));

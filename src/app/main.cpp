@@ -1,0 +1,40 @@
+#include "app/ErrorReport.h"
+#include "app/FormEvents.h"
+#include "app/FormLoad.h"
+#include "app/HomePage.h"
+#include "app/Services.h"
+#include "app/TerminationSignal.h"
+#include "player/SoundEngine.h"
+#include "settings/SettingsStore.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+
+    SoundEngine engine;
+    MessageReportBox reportBox;
+    SettingsStore settings;
+    StandardRandomDraw random;
+    DesktopBrowserLauncher browser;
+    Services services{reportBox, settings, random, browser, [] {
+                          // Ends at once: the sound stops with the process, nothing else runs.
+                          std::fflush(nullptr);
+                          std::_Exit(EXIT_SUCCESS);
+                      }};
+
+    Form1 form(engine, QCoreApplication::applicationDirPath());
+    connectFormEvents(form, services);
+    onTerminationSignal(&form, [&form] { form.close(); });
+
+    Form_Load(form, services);
+    form.centreOnScreen();
+    form.show();
+    // The window frame is known only once shown; centre the whole window again with it.
+    form.centreOnScreen();
+    return app.exec();
+}

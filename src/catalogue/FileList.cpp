@@ -1,0 +1,119 @@
+#include "catalogue/FileList.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool matchesEverything(const QString& pattern)
+{
+    return pattern == QLatin1String("*.*") || pattern == QLatin1String("*");
+}
+
+bool stableOrder(const QString& a, const QString& b)
+{
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    if (folded != 0)
+        return folded < 0;
+    return QFile::encodeName(a) < QFile::encodeName(b);
+}
+
+} // namespace
+
+NameList GetFileList(QString folder, const QString& pattern)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+
+    const bool everything = matchesEverything(pattern);
+    const QRegularExpression wildcard(
+        everything ? QString() : QRegularExpression::wildcardToRegularExpression(pattern),
+        QRegularExpression::CaseInsensitiveOption);
+
+    QStringList listed;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (everything || wildcard.match(name).hasMatch())
+            listed.append(name);
+    }
+    std::sort(listed.begin(), listed.end(), stableOrder);
+
+    // Room for 100 names, then 50 more at a time; cut to size at the end.
+    NameList result;
+    result.lower = 1;
+    result.upper = 100;
+    result.names = QStringList(100);
+    int n = 0;
+    for (const QString& name : listed) {
+        if (!FileIsPresent(folder + name))
+            continue;
+        ++n;
+        if (n > result.upper) {
+            result.upper += 50;
+            result.names.resize(result.upper);
+        }
+        result.names[n - 1] = name;
+    }
+    if (n == 0)
+        return NameList{};
+    if (n < result.upper) {
+        result.upper = n;
+        result.names.resize(n);
+    }
+    return result;
+}
+
+bool FileIsPresent(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(handle);
+    return true;
+#else
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular;
+#endif
+}
+
+QString entryText(const QString& fileName)
+{
+    // QString::remove scans once from the left and does not look again at what it joins.
+    QString text = fileName;
+    return text.remove(QStringLiteral(".mp3"), Qt::CaseSensitive);
+}
+
+QString ordinaryFileName(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isHidden())
+        return QString();
+#ifdef Q_OS_WIN
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_SYSTEM))
+        return QString();
+#endif
+    return info.fileName();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The result of a folder listing: names at lower..upper. With no name it is 0..0 holding one
+// empty string, so a walk from 1 to `upper` does nothing.
+struct NameList {
+    int lower = 0;
+    int upper = 0;
+    QStringList names{QString()};
+
+    const QString& at(int index) const { return names.at(index - lower); }
+};
+
+// Lists the files in `folder` whose names match `pattern` ("*.*" matches every name), hidden
+// ones included, folders never, keeping only those FileIsPresent accepts. Names come in a
+// stable order: case-insensitive by name, ties by exact bytes. A missing folder lists nothing.
+NameList GetFileList(QString folder, const QString& pattern);
+
+// True when the path is a regular file that can be opened. Never blocks (a FIFO or a device
+// is not waited on), never reads, and a folder never passes.
+bool FileIsPresent(const QString& path);
+
+// The list entry shown for a file name: every ".mp3" removed in one left-to-right pass,
+// case-sensitive.
+QString entryText(const QString& fileName);
+
+// The name of the ordinary file at `path` (a regular file that is not hidden), or "" when
+// there is none.
+QString ordinaryFileName(const QString& path);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// What the media player control needs from a sound engine. Every call returns at once;
+// playback goes on by itself. Implementations do not throw: a file that cannot be played
+// or a missing sound server gives silence.
+class AudioEngine {
+public:
+    virtual ~AudioEngine() = default;
+    // Starts the file from its beginning, replacing whatever plays.
+    virtual void play(const QString& path) = 0;
+    virtual void stop() = 0;
+    virtual void setLooping(bool loop) = 0;
+    // 0 (silence) to 100 (full scale).
+    virtual void setVolume(int volume) = 0;
+    // Playback speed factor, 1 to 50; the pitch follows the speed.
+    virtual void setRate(double rate) = 0;
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+struct sf_private_tag;
+struct SRC_STATE_tag;
+
+// One sound file being played: decoded with libsndfile, resampled to the output rate times the
+// playback speed with libsamplerate, faded in at its start and out when it is stopped.
+class Voice {
+public:
+    // Opens the file. Throws std::runtime_error with a readable reason when it cannot be
+    // decoded.
+    Voice(const QString& path, int outputRate);
+    ~Voice();
+    Voice(const Voice&) = delete;
+    Voice& operator=(const Voice&) = delete;
+
+    // Adds up to `frames` stereo frames into `out` (interleaved), scaled by `gain` per frame.
+    // Returns false once the voice has nothing more to give.
+    bool mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop);
+
+    // Starts a fade to silence of `frames` frames, after which the voice is finished.
+    void fadeOut(std::size_t frames);
+    bool finished() const { return m_finished; }
+
+private:
+    bool refill(std::size_t wanted, bool loop);
+
+    sf_private_tag* m_file = nullptr;
+    SRC_STATE_tag* m_resampler = nullptr;
+    int m_fileChannels = 0;
+    int m_fileRate = 0;
+    int m_outputRate = 0;
+    bool m_endOfInput = false;
+    bool m_finished = false;
+    std::vector<float> m_input;   // stereo frames waiting for the resampler
+    std::size_t m_inputUsed = 0;  // frames of m_input already consumed
+    std::vector<float> m_decoded; // file frames as read
+    std::vector<float> m_output;  // resampled frames
+    std::size_t m_fadeInTotal = 0;
+    std::size_t m_fadeInDone = 0;
+    std::size_t m_fadeOutTotal = 0;
+    std::size_t m_fadeOutLeft = 0;
+    bool m_fadingOut = false;
+};

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ui/Controls.h"
+#include "ui/OleColor.h"
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class AudioEngine;
+class MediaPlayer;
+class SkinFramework;
+
+// Window pointer values.
+namespace MousePointer {
+inline constexpr qint16 Default = 0;
+inline constexpr qint16 Busy = 11;
+inline constexpr qint16 Custom = 99;
+} // namespace MousePointer
+
+// Converts a place or size in twips (1440 to the inch) to pixels at 96 dpi.
+constexpr int twips(int value) { return (value * 2 + 15) / 30; }
+
+// The main window with every control at its design values.
+class Form1 : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(quint32 BackColor READ backColor WRITE setBackColor)
+public:
+    Form1(AudioEngine& engine, QString programFolder);
+    ~Form1() override;
+
+    // The folder every data path starts from (no trailing separator).
+    const QString& programFolder() const { return m_programFolder; }
+
+    quint32 backColor() const { return m_backColor; }
+    void setBackColor(quint32 value);
+
+    qint16 mousePointer() const { return m_mousePointer; }
+    void setMousePointer(qint16 value);
+    // The custom pointer image; empty until one is loaded.
+    const std::optional<QCursor>& mouseIcon() const { return m_mouseIcon; }
+    void setMouseIcon(const QCursor& cursor);
+
+    // Places the window in the middle of its screen.
+    void centreOnScreen();
+
+    // Called for each close request; the handler decides what happens.
+    std::function<void()> onCloseRequest;
+    // Called for mouse moves over the window's bare area.
+    std::function<void()> onMouseMove;
+
+    // The frames come first: they hold the list and the volume slider.
+    Frame* const Frame2;
+    Frame* const Frame3;
+    DropDownList* const Combo1;
+    Slider* const Slider1;
+    MediaPlayer* const WindowsMediaPlayer1;
+    Slider* const Slider2;
+    Label* const Label2;
+    QPushButton* const PushButton1;
+    SkinFramework* const SkinFramework1;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void applyPointer();
+
+    QString m_programFolder;
+    OleColor m_backColor = kWhite;
+    qint16 m_mousePointer = MousePointer::Default;
+    std::optional<QCursor> m_mouseIcon;
+};

@@ -1,0 +1,141 @@
+#include "ui/SkinFramework.h"
+
+#include "app/RunTimeError.h"
+
+#include <QApplication>
+#include <QFile>
+
+namespace {
+
+const QString kBadCall = QStringLiteral("Object doesn't support this property or method");
+const QString kBadArgument = QStringLiteral("Invalid procedure call or argument");
+
+void expectArguments(const QVariantList& arguments, int count)
+{
+    if (arguments.size() != count)
+        throw RunTimeError(QStringLiteral("Wrong number of arguments or invalid property "
+                                          "assignment"));
+}
+
+bool toBoolean(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (!ok)
+        throw RunTimeError(QStringLiteral("Type mismatch"));
+    return number != 0;
+}
+
+qint32 toInt32(const QVariant& value)
+{
+    bool ok = false;
+    const qint32 number = value.toInt(&ok);
+    if (!ok)
+        throw RunTimeError(QStringLiteral("Type mismatch"));
+    return number;
+}
+
+} // namespace
+
+qint32 windowHandle32(QWidget& window) { return static_cast<qint32>(window.winId()); }
+
+SkinFramework::SkinFramework(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("SkinFramework1"));
+}
+
+QVariant SkinFramework::invoke(int dispatchId, Kind kind, const QVariantList& arguments)
+{
+    switch (dispatchId) {
+    case 1:
+        if (kind == Kind::PropertyGet) {
+            expectArguments(arguments, 0);
+            return m_options;
+        }
+        if (kind == Kind::PropertyPut) {
+            expectArguments(arguments, 1);
+            m_options = toInt32(arguments[0]);
+            restyle();
+            return {};
+        }
+        break;
+    case 2:
+        if (kind == Kind::Method) {
+            loadSkin(arguments);
+            return {};
+        }
+        break;
+    case 3:
+        if (kind == Kind::Method) {
+            applyWindow(arguments);
+            return {};
+        }
+        break;
+    case 5:
+    case 10:
+        if (kind == Kind::PropertyGet) {
+            expectArguments(arguments, 0);
+            return qint16((dispatchId == 5 ? m_enabled : m_autoApply) ? -1 : 0);
+        }
+        if (kind == Kind::PropertyPut) {
+            expectArguments(arguments, 1);
+            (dispatchId == 5 ? m_enabled : m_autoApply) = toBoolean(arguments[0]);
+            restyle();
+            return {};
+        }
+        break;
+    default:
+        break;
+    }
+    throw RunTimeError(kBadCall);
+}
+
+void SkinFramework::loadSkin(const QVariantList& arguments)
+{
+    expectArguments(arguments, 2);
+    if (arguments[0].typeId() != QMetaType::QString || arguments[1].typeId() != QMetaType::QString)
+        throw RunTimeError(QStringLiteral("Type mismatch"));
+    const QString path = arguments[0].toString();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RunTimeError(QStringLiteral("Cannot load the skin %1: %2").arg(path, file.errorString()));
+    // A skin is small; refuse anything that is clearly something else.
+    constexpr qint64 kLargestSkin = 4 * 1024 * 1024;
+    if (file.size() > kLargestSkin)
+        throw RunTimeError(QStringLiteral("Cannot load the skin %1: the file is too large").arg(path));
+    const QByteArray header = file.readLine().trimmed();
+    if (header != kSkinHeader)
+        throw RunTimeError(QStringLiteral("Cannot load the skin %1: the file is not a skin").arg(path));
+    m_styleSheet = QString::fromUtf8(file.readAll());
+    m_loaded = true;
+    restyle();
+}
+
+void SkinFramework::applyWindow(const QVariantList& arguments)
+{
+    expectArguments(arguments, 1);
+    const qint32 handle = toInt32(arguments[0]);
+    for (QWidget* candidate : QApplication::topLevelWidgets()) {
+        if (candidate->internalWinId() && windowHandle32(*candidate) == handle) {
+            m_window = candidate;
+            restyle();
+            return;
+        }
+    }
+    throw RunTimeError(kBadArgument);
+}
+
+void SkinFramework::restyle()
+{
+    if (!m_loaded || !m_autoApply)
+        return;
+    const QString sheet = m_enabled ? m_styleSheet : QString();
+    if (m_options & 1) {
+        if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            app->setStyleSheet(sheet);
+    } else if (m_window) {
+        m_window->setStyleSheet(sheet);
+    }
+}
