@@ -1,0 +1,90 @@
+#include "Audio.h"
+
+#include "Fft.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <sndfile.h>
+
+Decoded decodeFile(const QString& path)
+{
+    Decoded out;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        return out;
+    out.rate = info.samplerate;
+    std::vector<float> buffer(4096 * std::size_t(info.channels));
+    sf_count_t got;
+    while ((got = sf_readf_float(file, buffer.data(), 4096)) > 0) {
+        for (sf_count_t i = 0; i < got; ++i) {
+            out.left.push_back(buffer[std::size_t(i) * info.channels]);
+            out.right.push_back(buffer[std::size_t(i) * info.channels + (info.channels > 1 ? 1 : 0)]);
+        }
+    }
+    sf_close(file);
+    return out;
+}
+
+double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to, int rate)
+{
+    to = std::min(to, x.size());
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (std::size_t i = from + 1; i < to; ++i) {
+        if (x[i - 1] < 0 && x[i] >= 0) {
+            const double t = double(i - 1) + double(-x[i - 1]) / double(x[i] - x[i - 1]);
+            if (first < 0)
+                first = t;
+            last = t;
+            ++crossings;
+        }
+    }
+    if (crossings < 2)
+        return 0;
+    return double(crossings - 1) * rate / (last - first);
+}
+
+double peakDb(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    to = std::min(to, x.size());
+    float peak = 0;
+    for (std::size_t i = from; i < to; ++i)
+        peak = std::max(peak, std::fabs(x[i]));
+    return 20 * std::log10(std::max(double(peak), 1e-12));
+}
+
+double rmsDb(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    to = std::min(to, x.size());
+    double sum = 0;
+    for (std::size_t i = from; i < to; ++i)
+        sum += double(x[i]) * x[i];
+    return 10 * std::log10(std::max(sum / double(std::max<std::size_t>(to - from, 1)), 1e-24));
+}
+
+double energyShareInBand(const std::vector<float>& x, int rate, double low, double high)
+{
+    std::vector<std::complex<double>> spectrum(nextPowerOfTwo(x.size()));
+    std::copy(x.begin(), x.end(), spectrum.begin());
+    fft(spectrum);
+    double inside = 0, total = 0;
+    for (std::size_t bin = 1; bin < spectrum.size() / 2; ++bin) {
+        const double f = double(bin) * rate / double(spectrum.size());
+        const double energy = std::norm(spectrum[bin]);
+        total += energy;
+        if (f >= low && f <= high)
+            inside += energy;
+    }
+    return total > 0 ? inside / total : 0;
+}
+
+double largestStep(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    to = std::min(to, x.size());
+    double step = 0;
+    for (std::size_t i = from + 1; i < to; ++i)
+        step = std::max(step, double(std::fabs(x[i] - x[i - 1])));
+    return step;
+}

@@ -1,0 +1,151 @@
+#include "Audio.h"
+#include "Pack.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString packFile(const QString& name) { return QStringLiteral(PACK_DIR "/") + name + ".mp3"; }
+
+double captureNumber(const QString& text, const char* pattern)
+{
+    const auto m = QRegularExpression(QString::fromLatin1(pattern)).match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() : qQNaN();
+}
+
+int runTonegen(const QStringList& args, QString* errors = nullptr)
+{
+    QProcess p;
+    p.start(TONEGEN, args);
+    p.waitForFinished(120000);
+    if (errors)
+        *errors = QString::fromLocal8Bit(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+class TestTonePack : public QObject {
+    Q_OBJECT
+private slots:
+    void everySoundKeepsWhatItsTagPromises_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        for (const PackItem& item : defaultPack())
+            QTest::newRow(qPrintable(item.name)) << item.name << item.tags.description;
+    }
+    void everySoundKeepsWhatItsTagPromises()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QFile raw(packFile(name));
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY2(raw.readAll().contains(description.toLatin1()), "description missing from the tag");
+
+        const Decoded sound = decodeFile(packFile(name));
+        QCOMPARE(sound.rate, 44100);
+        const double seconds = captureNumber(description, "(\\d+) s$");
+        QCOMPARE(double(sound.frames()), seconds * 44100);
+
+        // Silence at both ends, reached smoothly: no step at the first or last sample.
+        const std::size_t n = sound.frames();
+        for (const auto* channel : {&sound.left, &sound.right}) {
+            QVERIFY(std::fabs(channel->front()) < 1e-3 && std::fabs(channel->back()) < 1e-3);
+            QVERIFY(largestStep(*channel, 0, 64) < 0.01);
+            QVERIFY(largestStep(*channel, n - 64, n) < 0.01);
+        }
+
+        const bool leftOnly = description.contains("left channel only");
+        const bool rightOnly = description.contains("right channel only");
+        const std::vector<float>& heard = rightOnly ? sound.right : sound.left;
+        if (leftOnly || rightOnly)
+            QVERIFY(peakDb(rightOnly ? sound.left : sound.right) < -90);
+
+        const double peak = captureNumber(description, "(-?\\d+) dBFS peak");
+        const double rms = captureNumber(description, "(-?\\d+) dBFS RMS");
+        if (!qIsNaN(peak))
+            QVERIFY2(std::fabs(peakDb(heard) - peak) <= 0.2, qPrintable(QString::number(peakDb(heard))));
+        if (!qIsNaN(rms))
+            QVERIFY2(std::fabs(rmsDb(heard) - rms) <= 0.2, qPrintable(QString::number(rmsDb(heard))));
+
+        const double tone = captureNumber(description, "^Sine tone, ([0-9.]+) Hz");
+        if (!qIsNaN(tone)) {
+            const double f = zeroCrossingFrequency(heard, 44100 / 10, n - 44100 / 10, 44100);
+            QVERIFY2(std::fabs(f / tone - 1) <= 0.001, qPrintable(QString::number(f)));
+        }
+        if (description.startsWith("Pink noise")) {
+            const double low = captureNumber(description, "Pink noise, ([0-9.]+) Hz");
+            const double high = description.contains("2 kHz") ? 2000 : 80;
+            const double share = energyShareInBand(heard, 44100, low * 0.9, high * 1.1);
+            QVERIFY2(share > 0.99, qPrintable(QString::number(share)));
+        }
+        if (description.startsWith("Asymmetric")) {
+            float highest = 0, lowest = 0;
+            for (float v : heard) {
+                highest = std::max(highest, v);
+                lowest = std::min(lowest, v);
+            }
+            QVERIFY(highest > 3 * -lowest);
+        }
+    }
+
+    void outputIsTheSameOnEveryRun()
+    {
+        QTemporaryDir dir;
+        const QStringList args{"noise", "--from", "20", "--to", "80", "--seconds", "2"};
+        QCOMPARE(runTonegen(args + QStringList{"--output", dir.filePath("a.mp3")}), 0);
+        QCOMPARE(runTonegen(args + QStringList{"--output", dir.filePath("b.mp3")}), 0);
+        QFile a(dir.filePath("a.mp3")), b(dir.filePath("b.mp3"));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray first = a.readAll();
+        QVERIFY(first.size() > 10000);
+        QCOMPARE(first, b.readAll());
+    }
+
+    void aSingleSignalIsMadeAsAsked()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("tone.mp3");
+        QCOMPARE(runTonegen({"sine", "--frequency", "1000", "--seconds", "1", "--level", "-6",
+                             "--channel", "right", "--output", path}),
+                 0);
+        const Decoded sound = decodeFile(path);
+        QCOMPARE(sound.frames(), std::size_t(44100));
+        QVERIFY(std::fabs(peakDb(sound.right) + 6) < 0.2);
+        QVERIFY(peakDb(sound.left) < -90);
+        QVERIFY(std::fabs(zeroCrossingFrequency(sound.right, 4410, 39690, 44100) - 1000) < 1);
+    }
+
+    void badArgumentsAreRefusedAndWriteNothing_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("zero frequency") << QStringList{"sine", "--frequency", "0"} << "above 0 Hz";
+        QTest::newRow("negative frequency") << QStringList{"sine", "--frequency", "-50"} << "above 0 Hz";
+        QTest::newRow("above half the rate") << QStringList{"sine", "--frequency", "22051"} << "half the sample rate";
+        QTest::newRow("level above 0") << QStringList{"sine", "--frequency", "50", "--level", "1"} << "0 dBFS";
+        QTest::newRow("not a number") << QStringList{"sine", "--frequency", "fifty"} << "not a number";
+        QTest::newRow("sweep backwards") << QStringList{"sweep", "--from", "250", "--to", "10"} << "--to";
+        QTest::newRow("unwritable output") << QStringList{"sine", "--frequency", "50", "--output", "/proc/nope/x.mp3"} << "cannot write";
+    }
+    void badArgumentsAreRefusedAndWriteNothing()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        if (!args.contains("--output"))
+            args << "--output" << dir.filePath("out.mp3");
+        QString errors;
+        QVERIFY(runTonegen(args, &errors) != 0);
+        QVERIFY2(errors.contains(message), qPrintable(errors));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTonePack)
+#include "test_tonepack.moc"

@@ -1,0 +1,127 @@
+#include "Signals.h"
+
+#include "Fft.h"
+
+#include <cmath>
+#include <complex>
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * M_PI;
+
+std::size_t framesFor(double seconds) { return std::size_t(std::llround(seconds * kSampleRate)); }
+
+Stereo fromMono(const std::vector<double>& mono, Channels channels)
+{
+    Stereo out;
+    out.samples.resize(mono.size() * 2, 0.0f);
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        if (channels != Channels::Right)
+            out.samples[2 * i] = float(mono[i]);
+        if (channels != Channels::Left)
+            out.samples[2 * i + 1] = float(mono[i]);
+    }
+    return out;
+}
+
+// A small, fully specified generator so the output is the same with every C++ library.
+class SplitMix64 {
+public:
+    explicit SplitMix64(std::uint64_t seed) : m_state(seed) {}
+    std::uint64_t next()
+    {
+        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    double uniform() { return double(next() >> 11) * (1.0 / 9007199254740992.0); }
+
+private:
+    std::uint64_t m_state;
+};
+
+} // namespace
+
+double dbToAmplitude(double db) { return std::pow(10.0, db / 20.0); }
+
+Stereo sineTone(double frequency, double seconds, double peakDb, Channels channels)
+{
+    const double amplitude = dbToAmplitude(peakDb);
+    std::vector<double> mono(framesFor(seconds));
+    for (std::size_t i = 0; i < mono.size(); ++i)
+        mono[i] = amplitude * std::sin(kTwoPi * frequency * double(i) / kSampleRate);
+    return fromMono(mono, channels);
+}
+
+Stereo logSweep(double from, double to, double seconds, double peakDb, Channels channels)
+{
+    const double amplitude = dbToAmplitude(peakDb);
+    const double k = std::log(to / from);
+    std::vector<double> mono(framesFor(seconds));
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        const double t = double(i) / kSampleRate;
+        const double phase = kTwoPi * from * seconds / k * (std::exp(t / seconds * k) - 1.0);
+        mono[i] = amplitude * std::sin(phase);
+    }
+    return fromMono(mono, channels);
+}
+
+Stereo pinkNoise(double low, double high, double seconds, double rmsDb, Channels channels,
+                 std::uint64_t seed)
+{
+    const std::size_t frames = framesFor(seconds);
+    const std::size_t size = nextPowerOfTwo(frames);
+    SplitMix64 random(seed);
+    // Shape the spectrum directly: amplitude 1/sqrt(f) inside the band, random phases.
+    std::vector<std::complex<double>> spectrum(size);
+    for (std::size_t bin = 1; bin < size / 2; ++bin) {
+        const double f = double(bin) * kSampleRate / double(size);
+        const double phase = kTwoPi * random.uniform();
+        if (f < low || f > high)
+            continue;
+        spectrum[bin] = std::polar(1.0 / std::sqrt(f), phase);
+        spectrum[size - bin] = std::conj(spectrum[bin]);
+    }
+    fft(spectrum, true);
+    std::vector<double> mono(frames);
+    double sumSquares = 0.0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        mono[i] = spectrum[i].real();
+        sumSquares += mono[i] * mono[i];
+    }
+    const double scale = dbToAmplitude(rmsDb) / std::sqrt(sumSquares / double(frames));
+    for (double& value : mono)
+        value *= scale;
+    return fromMono(mono, channels);
+}
+
+Stereo polarityPulses(double seconds, double peakDb)
+{
+    const double amplitude = dbToAmplitude(peakDb);
+    const std::size_t period = kSampleRate / 2;
+    const std::size_t positive = kSampleRate / 120;  // half a wave of 60 Hz
+    const std::size_t negative = positive * 4;       // a quarter as strong, four times as long
+    std::vector<double> mono(framesFor(seconds));
+    for (std::size_t i = 0; i < mono.size(); ++i) {
+        const std::size_t at = i % period;
+        if (at < positive)
+            mono[i] = amplitude * std::sin(M_PI * double(at) / double(positive));
+        else if (at < positive + negative)
+            mono[i] = -0.25 * amplitude * std::sin(M_PI * double(at - positive) / double(negative));
+    }
+    return fromMono(mono, Channels::Both);
+}
+
+void applyFades(Stereo& signal, double seconds)
+{
+    const std::size_t frames = signal.frames();
+    const std::size_t ramp = std::min(framesFor(seconds), frames / 2);
+    for (std::size_t i = 0; i < ramp; ++i) {
+        const float gain = float(0.5 - 0.5 * std::cos(M_PI * double(i) / double(ramp)));
+        for (int c = 0; c < 2; ++c) {
+            signal.samples[2 * i + c] *= gain;
+            signal.samples[2 * (frames - 1 - i) + c] *= gain;
+        }
+    }
+}
