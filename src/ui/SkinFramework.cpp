@@ -132,10 +132,9 @@ void SkinFramework::restyle()
     if (!m_loaded || !m_autoApply)
         return;
     const QString sheet = m_enabled ? m_styleSheet : QString();
-    if (m_options & 1) {
+    if (m_options & 2)
         if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
             app->setStyleSheet(sheet);
-    } else if (m_window) {
-        m_window->setStyleSheet(sheet);
-    }
+    if (m_window)
+        m_window->setStyleSheet((m_options & 1) ? sheet : QString());
 }

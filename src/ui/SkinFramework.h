@@ -14,8 +14,8 @@
 //                  whose first line is exactly kSkinHeader; a file that cannot be read or lacks
 //                  the header is refused. The section argument is kept for compatibility and
 //                  must be a string (an empty one selects the whole file).
-//   id 1, property Options (32-bit flags). Bit 0: skin every top-level window of the program
-//                  (message boxes included), not only the windows handed to id 3.
+//   id 1, property Options (32-bit flags). Bit 0: draw the window handed to id 3 with the skin.
+//                  Bit 1: draw every window of the program with it, message boxes included.
 //   id 5, property Enabled (boolean): the loaded skin is drawn; false keeps it loaded only.
 //   id 10, property AutoApply (boolean): a window handed to id 3 is styled at once, and again
 //                  whenever a skin is loaded later; false only records the window.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RunTimeError.h"
 #include "player/AudioEngine.h"
 
 #include <QStringList>
@@ -9,11 +10,17 @@ class FakeEngine : public AudioEngine {
 public:
     void play(const QString& path) override { calls.append(QStringLiteral("play ") + path); }
     void stop() override { calls.append(QStringLiteral("stop")); }
-    void setLooping(bool loop) override { this->loop = loop; }
+    void setLooping(bool loop) override
+    {
+        if (refuseLooping)
+            throw RunTimeError("The parameter is incorrect.");
+        this->loop = loop;
+    }
     void setVolume(int volume) override { this->volume = volume; }
     void setRate(double rate) override { this->rate = rate; }
 
     QStringList calls;
+    bool refuseLooping = false;
     bool loop = true;
     int volume = -1;
     double rate = -1;

@@ -1,0 +1,132 @@
+#include "TestFolder.h"
+#include "catalogue/FileList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList namesOf(const NameList& list)
+{
+    QStringList names;
+    for (int i = 1; i <= list.upper; ++i)
+        names << list.at(i);
+    return names;
+}
+
+} // namespace
+
+class TestFileList : public QObject {
+    Q_OBJECT
+private slots:
+    void entryText_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("plain") << "Deep Bass.mp3" << "Deep Bass";
+        QTest::newRow("other case") << "Kick.MP3" << "Kick.MP3";
+        QTest::newRow("twice") << "a.mp3.mp3" << "a";
+        QTest::newRow("inside") << "intro.mp3 loop.mp3" << "intro loop";
+        QTest::newRow("one pass only") << "x.mp.mp33" << "x.mp3";
+        QTest::newRow("other type") << "readme.txt" << "readme.txt";
+        QTest::newRow("nothing left") << ".mp3" << "";
+    }
+    void entryText()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, entry);
+        QCOMPARE(::entryText(fileName), entry);
+    }
+
+    void listsFilesOnlyInAStableOrder()
+    {
+        TestFolder folder;
+        folder.addSounds({"Sweep.mp3", "sub Bass.mp3", "Sub Bass.mp3", "alpha", ".hidden.mp3",
+                          "B.txt"});
+        QDir(folder.sounds()).mkdir("Subfolder");
+        QDir(folder.sounds()).mkdir("folder.mp3");
+        const NameList list = GetFileList(folder.sounds(), "*.*");
+        QCOMPARE(list.lower, 1);
+        // Case-insensitive by name, ties by exact bytes; hidden files too; never a folder.
+        QCOMPARE(namesOf(list), QStringList({".hidden.mp3", "alpha", "B.txt", "Sub Bass.mp3",
+                                             "sub Bass.mp3", "Sweep.mp3"}));
+        // A trailing separator is not doubled.
+        QCOMPARE(namesOf(GetFileList(folder.sounds() + "/", "*.*")), namesOf(list));
+    }
+
+    void skipsWhatCannotBeOpenedWithoutHanging()
+    {
+        TestFolder folder;
+        folder.addSounds({"Tone.mp3"});
+        const QByteArray dir = QFile::encodeName(folder.sounds());
+        QCOMPARE(::mkfifo((dir + "/pipe.mp3").constData(), 0644), 0);
+        QCOMPARE(::symlink("/nonexistent/target", (dir + "/dangling.mp3").constData()), 0);
+        QCOMPARE(::symlink((dir + "/Tone.mp3").constData(), (dir + "/Link.mp3").constData()), 0);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketPath = dir + "/socket.mp3";
+        if (socketPath.size() < int(sizeof address.sun_path)) {
+            std::memcpy(address.sun_path, socketPath.constData(), std::size_t(socketPath.size()));
+            QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        }
+        QCOMPARE(namesOf(GetFileList(folder.sounds(), "*.*")), QStringList({"Link.mp3", "Tone.mp3"}));
+        ::close(fd);
+
+        QVERIFY(FileIsPresent(folder.sounds() + "/Tone.mp3"));
+        QVERIFY(!FileIsPresent(folder.sounds() + "/pipe.mp3"));
+        QVERIFY(!FileIsPresent(folder.sounds()));
+        QVERIFY(!FileIsPresent(folder.sounds() + "/missing.mp3"));
+        QVERIFY(!FileIsPresent("/dev/null"));
+    }
+
+    void noFilesGiveTheEmptyList()
+    {
+        TestFolder folder;
+        QDir().mkpath(folder.sounds());
+        for (const QString& path : {folder.sounds(), folder.programFolder() + "/missing"}) {
+            const NameList list = GetFileList(path, "*.*");
+            QCOMPARE(list.lower, 0);
+            QCOMPARE(list.upper, 0);
+            QCOMPARE(list.names, QStringList{QString()});
+        }
+    }
+
+    void growsPastItsFirstCapacity_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("exactly 100") << 100;
+        QTest::newRow("101") << 101;
+        QTest::newRow("151") << 151;
+    }
+    void growsPastItsFirstCapacity()
+    {
+        QFETCH(int, count);
+        TestFolder folder;
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << QString("Test %1.mp3").arg(i, 3, 10, QLatin1Char('0'));
+        folder.addSounds(names);
+        const NameList list = GetFileList(folder.sounds(), "*.*");
+        QCOMPARE(list.upper, count);
+        QCOMPARE(namesOf(list), names);
+    }
+
+    void ordinaryFileMeansRegularAndNotHidden()
+    {
+        TestFolder folder;
+        folder.addSounds({"Tone.mp3", ".Hidden.mp3"});
+        QCOMPARE(ordinaryFileName(folder.sounds() + "/Tone.mp3"), QString("Tone.mp3"));
+        QCOMPARE(ordinaryFileName(folder.sounds() + "/.Hidden.mp3"), QString());
+        QCOMPARE(ordinaryFileName(folder.sounds()), QString());
+        QCOMPARE(ordinaryFileName(folder.sounds() + "/missing.mp3"), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFileList)
+#include "test_filelist.moc"
