@@ -44,6 +44,9 @@ public:
         m_timer->setInterval(kTickMs);
         connect(m_timer, &QTimer::timeout, this, &SoundWorker::service);
         m_timer->start();
+        // The output stays open, playing silence while idle: a press then only has to fill
+        // a buffer, and a sound starts inside a running stream instead of with a new one.
+        openSink();
     }
 
     void service()
@@ -52,7 +55,7 @@ public:
         if (!m_sink)
             return;
         if (m_sink->error() == QAudio::FatalError || m_sink->state() == QAudio::StoppedState) {
-            // The sound server went away: drop everything, the next play opens a new sink.
+            // The sound server went away: drop everything; the next play opens a new output.
             complain(QStringLiteral("sound output lost"));
             closeSink();
             return;

@@ -1,0 +1,172 @@
+#include "Audio.h"
+#include "MonitorRecorder.h"
+#include "player/SoundEngine.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr float kSilence = 0.003f; // about -50 dBFS
+
+QString makeSound(const QTemporaryDir& dir, const QString& name, const QStringList& args)
+{
+    const QString path = dir.filePath(name);
+    QProcess p;
+    p.start(TONEGEN, args + QStringList{"--output", path});
+    p.waitForFinished(60000);
+    return p.exitCode() == 0 ? path : QString();
+}
+
+// The first and one past the last frame louder than silence.
+std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, std::size_t from = 0)
+{
+    std::size_t first = x.size(), last = 0;
+    for (std::size_t i = from; i < x.size(); ++i) {
+        if (std::fabs(x[i]) > kSilence) {
+            first = std::min(first, i);
+            last = i + 1;
+        }
+    }
+    return {first, last};
+}
+
+// The steepest step a sine of this frequency and peak can take, with room for rounding.
+double naturalStep(double frequency, double peak)
+{
+    return 2 * M_PI * frequency / kRate * peak * 1.25 + 4.0 / 32768;
+}
+
+} // namespace
+
+class TestSoundEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!MonitorRecorder::available())
+            QSKIP("no private sound server (run through scripts/test.sh)");
+        QVERIFY(m_dir.isValid());
+        m_tone = makeSound(m_dir, "tone.mp3", {"sine", "--frequency", "50", "--seconds", "1", "--level", "-6"});
+        m_long = makeSound(m_dir, "long.mp3", {"sine", "--frequency", "200", "--seconds", "3", "--level", "-6"});
+        m_sweep = makeSound(m_dir, "sweep.mp3", {"sweep", "--from", "100", "--to", "400", "--seconds", "2", "--level", "-6"});
+        QVERIFY(!m_tone.isEmpty() && !m_long.isEmpty() && !m_sweep.isEmpty());
+    }
+
+    void aToneIsHeardOnceAtItsFrequency_data()
+    {
+        QTest::addColumn<double>("rate");
+        QTest::newRow("normal speed") << 1.0;
+        QTest::newRow("twice the speed") << 2.0;
+    }
+    void aToneIsHeardOnceAtItsFrequency()
+    {
+        QFETCH(double, rate);
+        SoundEngine engine;
+        engine.setVolume(100);
+        engine.setRate(rate);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_tone);
+        recorder.wait(int(1000 / rate) + 900);
+        const auto [first, last] = soundSpan(recorder.left);
+        QVERIFY(!engine.isPlaying());
+
+        QVERIFY2(first < last, "nothing was heard");
+        const double seconds = double(last - first) / kRate;
+        QVERIFY2(std::fabs(seconds - 1.0 / rate) < 0.03, qPrintable(QString::number(seconds)));
+        const double f = zeroCrossingFrequency(recorder.left, first + 2205, last - 2205, kRate);
+        QVERIFY2(std::fabs(f - 50 * rate) < 0.005 * 50 * rate, qPrintable(QString::number(f)));
+        QVERIFY(std::fabs(peakDb(recorder.left, first, last) + 6) < 0.5);
+        QVERIFY(std::fabs(peakDb(recorder.right, first, last) + 6) < 0.5);
+        // Once: silence from its end to the end of the recording, at least half a second.
+        QVERIFY(recorder.left.size() - last > std::size_t(kRate / 2));
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(50 * rate, 0.5));
+    }
+
+    void volumeMovesTheLevelByTheCurveWithoutAClick()
+    {
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_long);
+        recorder.wait(1000);
+        engine.setVolume(50);
+        recorder.wait(2500);
+        const auto [first, last] = soundSpan(recorder.left);
+        QVERIFY(last - first > std::size_t(kRate * 2.5));
+        const double loud = rmsDb(recorder.left, first + kRate / 4, first + kRate * 3 / 4);
+        const double soft = rmsDb(recorder.left, last - kRate, last - kRate / 4);
+        const double expected = 20 * std::log10(SoundEngine::gainFor(50) / SoundEngine::gainFor(100));
+        QVERIFY2(std::fabs((soft - loud) - expected) < 0.3, qPrintable(QString::number(soft - loud)));
+        QCOMPARE(qRound(expected * 10), -120);
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(200, 0.5));
+    }
+
+    void stopSilencesSoonWithoutAClick()
+    {
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_long);
+        recorder.wait(800);
+        QVERIFY(engine.isPlaying());
+        const std::size_t stoppedAt = recorder.mark();
+        engine.stop();
+        engine.stop(); // a second stop has nothing to stop
+        recorder.wait(700);
+        QVERIFY(!engine.isPlaying());
+        const auto [first, last] = soundSpan(recorder.left);
+        QVERIFY(first < stoppedAt);
+        // What was already on its way out plays, then silence; never the rest of the file.
+        QVERIFY2(last < stoppedAt + kRate / 5, qPrintable(QString::number(double(last) - double(stoppedAt))));
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(200, 0.5));
+    }
+
+    void playingAgainRestartsFromTheBeginning()
+    {
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_sweep);
+        recorder.wait(1000);
+        engine.play(m_sweep);
+        recorder.wait(2500);
+        const auto [first, last] = soundSpan(recorder.left);
+        // The sweep rises; a restart shows as exactly one fall back to its low end.
+        std::vector<double> f;
+        for (std::size_t at = first + kRate / 20; at + kRate / 10 < last; at += kRate / 20)
+            f.push_back(zeroCrossingFrequency(recorder.left, at, at + kRate / 10, kRate));
+        int falls = 0;
+        for (std::size_t i = 1; i < f.size(); ++i)
+            falls += f[i] < f[i - 1] * 0.8;
+        QCOMPARE(falls, 1);
+        QVERIFY(double(last - first) / kRate > 2.8);
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(400, 0.5));
+    }
+
+    void aFileThatCannotBePlayedGivesSilence()
+    {
+        SoundEngine engine;
+        MonitorRecorder recorder;
+        recorder.wait(200);
+        engine.play(m_dir.filePath("missing.mp3"));
+        engine.play(TONEGEN); // not a sound
+        recorder.wait(500);
+        QVERIFY(!engine.isPlaying());
+        QVERIFY(peakDb(recorder.left) < -60);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_tone, m_long, m_sweep;
+};
+
+QTEST_GUILESS_MAIN(TestSoundEngine)
+#include "test_soundengine.moc"

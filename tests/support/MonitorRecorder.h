@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QProcess>
+#include <vector>
+
+// Records what the private sound server's null sink plays, from its monitor, as floats.
+class MonitorRecorder {
+public:
+    // False when no private sound server is configured (OPT_PULSE_SINK unset).
+    static bool available();
+
+    MonitorRecorder();
+    ~MonitorRecorder();
+    // The number of frames recorded so far: a mark in the recording for "now".
+    std::size_t mark();
+    // Waits (running the event loop) and collects what arrived.
+    void wait(int milliseconds);
+
+    std::vector<float> left, right;
+
+private:
+    void collect();
+    QProcess m_process;
+    QByteArray m_pending;
+};
