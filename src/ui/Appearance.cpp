@@ -65,7 +65,8 @@ void ApplySkin(Form1& form, SkinDispatch& skin)
             setBackColorByName(*control, kButtonFace);
 
     using Kind = SkinDispatch::Kind;
-    const qint16 vbTrue = -1;
+    // Booleans cross the component boundary as 16-bit -1 (true).
+    const QVariant vbTrue = QVariant::fromValue<qint16>(-1);
     skin.invoke(2, Kind::Method, {skinPath(form), QString()});
     const qint32 options = toInt32(skin.invoke(1, Kind::PropertyGet, {}));
     skin.invoke(1, Kind::PropertyPut, {qint32(options | 1)});
