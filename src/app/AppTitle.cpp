@@ -2,7 +2,13 @@
 
 #include "app/RunTimeError.h"
 
-#include <QGuiApplication>
+namespace {
+
+// Kept apart from Qt's application display name, which Qt would append to every window
+// caption on X11.
+QString g_applicationTitle;
+
+} // namespace
 
 QString appTitleFrom(const QString& productName)
 {
@@ -16,7 +22,6 @@ QString appTitleFrom(const QString& productName)
     return title;
 }
 
-void SetAppTitle(const QString& productName)
-{
-    QGuiApplication::setApplicationDisplayName(appTitleFrom(productName));
-}
+void SetAppTitle(const QString& productName) { g_applicationTitle = appTitleFrom(productName); }
+
+QString applicationTitle() { return g_applicationTitle; }

@@ -10,3 +10,6 @@ QString appTitleFrom(const QString& productName);
 
 // Sets the application's title from the product name; on failure the title stays as it was.
 void SetAppTitle(const QString& productName = QString::fromLatin1(kProductName));
+
+// The title of the application as a whole (not a window's caption); empty until set.
+QString applicationTitle();
