@@ -18,6 +18,9 @@ start)
   pactl info >/dev/null
   parec -d opt_sink.monitor --latency-msec=5 >/dev/null 2>&1 &
   echo $! >"$dir/recorder.pid"
+  # A fresh null sink runs in large blocks until its clients have settled it on a short
+  # latency; sound played before then arrives late and with gaps.
+  timeout 3 pacat --raw --latency-msec=10 /dev/zero || true
   echo "export XDG_RUNTIME_DIR='$dir' PULSE_SERVER='$PULSE_SERVER' OPT_PULSE_SINK=opt_sink"
   ;;
 stop)

@@ -74,6 +74,7 @@ Form1::Form1(AudioEngine& engine, QString programFolder)
     Slider1->setValue(50);
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
     Slider2->setObjectName(QStringLiteral("Slider2"));
+    Slider2->setAccessibleName(QStringLiteral("Pitch"));
     Slider2->setValue(50);
     Label2->setObjectName(QStringLiteral("Label2"));
     Frame2->setObjectName(QStringLiteral("Frame2"));
