@@ -3,6 +3,7 @@
 #include "app/RunTimeError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -68,10 +69,22 @@ void SettingsStore::save(const QString& application, const QString& section, con
     // must exist first.
     QDir().mkpath(QFileInfo(locationOf(application)).absolutePath());
 #endif
-    auto settings = open(*this, application, native);
-    settings->setValue(groupKey(section, key), value);
-    settings->sync();
-    if (settings->status() != QSettings::NoError)
+    const auto write = [&] {
+        auto settings = open(*this, application, native);
+        settings->setValue(groupKey(section, key), value);
+        settings->sync();
+        return settings->status();
+    };
+    QSettings::Status status = write();
+    if (status == QSettings::FormatError) {
+        // The file did not parse, so it holds nothing we can keep: set it aside for
+        // inspection and write a new one.
+        const QString path = locationOf(application);
+        QFile::remove(path + QStringLiteral(".unreadable"));
+        QFile::rename(path, path + QStringLiteral(".unreadable"));
+        status = write();
+    }
+    if (status != QSettings::NoError)
         throw RunTimeError(QStringLiteral("Cannot save the setting \"%1\": %2 cannot be written")
                                .arg(key, locationOf(application)));
 }
