@@ -1,0 +1,409 @@
+// Measures the program against the alternatives a user or a developer would otherwise pick,
+// all in one run and on one monotonic clock, and prints one table.
+//
+// Our figures are driven in-process: the real main window with the real sound engine, its
+// play button clicked and its sliders moved by code. Sound is timed at the null sink's
+// monitor (see Monitor). Started by bench/run.sh, which provides the sound server and Xvfb.
+#include "Monitor.h"
+#include "RecordingReportBox.h"
+#include "app/FormEvents.h"
+#include "app/HomePage.h"
+#include "app/Services.h"
+#include "catalogue/FileList.h"
+#include "player/MediaPlayer.h"
+#include "player/SoundEngine.h"
+#include "settings/SettingsStore.h"
+#include "ui/Form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+struct Figure {
+    std::vector<double> values;
+    double median() const
+    {
+        if (values.empty())
+            return NAN;
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+    double min() const { return values.empty() ? NAN : *std::min_element(values.begin(), values.end()); }
+    double max() const { return values.empty() ? NAN : *std::max_element(values.begin(), values.end()); }
+    void add(double v)
+    {
+        if (v >= 0)
+            values.push_back(v);
+    }
+};
+
+QString g_refDir, g_program, g_tonegen;
+int g_runs = 7;
+
+Clock::time_point fromNanoseconds(long long ns)
+{
+    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
+}
+
+void settle(int ms) { QTest::qWait(ms); }
+
+QString readLine(QProcess& p, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!p.canReadLine() && timer.elapsed() < timeoutMs)
+        p.waitForReadyRead(50);
+    return QString::fromLatin1(p.readLine()).trimmed();
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long peakRssKb(const QString& status = "/proc/self/status")
+{
+    std::ifstream in(status.toStdString());
+    std::string key;
+    long value = 0;
+    while (in >> key)
+        if (key == "VmHWM:" && in >> value)
+            return value;
+    return 0;
+}
+
+// The real window with the real engine, wired as the program wires it.
+struct Ours {
+    explicit Ours(const QString& folder)
+        : settings(folder + "/settings"), services{report, settings, random, browser, [] {}},
+          form(engine, folder)
+    {
+        connectFormEvents(form, services);
+        form.Combo1->addEntry("tone");
+        form.Combo1->setListIndex(0);
+        settle(1000);
+    }
+    void press() { form.PushButton1->click(); }
+    SoundEngine engine;
+    RecordingReportBox report;
+    SettingsStore settings;
+    StandardRandomDraw random;
+    DesktopBrowserLauncher browser;
+    Services services;
+    Form1 form;
+};
+
+// A reference player process speaking the ready/go protocol.
+Clock::time_point command(QProcess& p, const QString& line)
+{
+    p.write((line + "\n").toLatin1());
+    p.waitForBytesWritten();
+    const QString answer = readLine(p);
+    return fromNanoseconds(answer.mid(2).toLongLong());
+}
+
+bool startReference(QProcess& p, const QString& program, const QString& file)
+{
+    p.start(program, {file});
+    return p.waitForStarted() && readLine(p, 15000) == "ready";
+}
+
+void stopProcess(QProcess& p)
+{
+    p.write("quit\n");
+    if (!p.waitForFinished(1000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+}
+
+void row(const char* name, const Figure& ours, const char* unit, double scale,
+         const std::vector<std::pair<const char*, Figure>>& alternatives)
+{
+    std::printf("%-34s %9.1f %9.1f %9.1f %-3s", name, ours.median() * scale, ours.min() * scale,
+                ours.max() * scale, unit);
+    for (const auto& [altName, alt] : alternatives)
+        std::printf("  | %s %.1f (x%.2f)", altName, alt.median() * scale, ours.median() / alt.median());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+QString makeTone(const QString& dir, const QString& name, const QStringList& args)
+{
+    const QString path = dir + "/" + name;
+    QProcess::execute(g_tonegen, args + QStringList{"--output", path});
+    return path;
+}
+
+// A copy of the program folder with `count` tests.
+QString programFolderWith(const QString& root, int count)
+{
+    const QString folder = root + QString("/start-%1").arg(count);
+    QDir().mkpath(folder + "/sounds");
+    QFile::copy(g_program + "/orvo-peln-tandrick", folder + "/orvo-peln-tandrick");
+    QFile::setPermissions(folder + "/orvo-peln-tandrick", QFile::ExeOwner | QFile::ReadOwner);
+    for (int i = 0; i < count; ++i) {
+        QFile f(folder + QString("/sounds/Test %1.mp3").arg(i, 5, 10, QLatin1Char('0')));
+        f.open(QIODevice::WriteOnly);
+        f.write("x");
+    }
+    return folder;
+}
+
+double timeToWindow(const QString& program, const QString& folder, const QString& config)
+{
+    QProcess watch;
+    watch.start(g_refDir + "/mapwatch");
+    if (readLine(watch) != "ready")
+        return -1;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    const Clock::time_point t0 = Clock::now();
+    p.start(program, {});
+    const QString mapped = readLine(watch, 15000);
+    p.kill();
+    p.waitForFinished();
+    watch.kill();
+    watch.waitForFinished();
+    return mapped.isEmpty() ? -1 : Monitor::secondsBetween(t0, fromNanoseconds(mapped.toLongLong()));
+}
+
+long idleRss(const QString& program, const QString& folder, const QString& config)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.start(program, {});
+    p.waitForStarted();
+    settle(2500);
+    const long rss = peakRssKb(QString("/proc/%1/status").arg(p.processId()));
+    p.kill();
+    p.waitForFinished();
+    return rss;
+}
+
+// Child mode: play in a loop for a while and report the CPU used and the peak memory.
+int playCpu(const QString& folder, double rate, double seconds)
+{
+    Ours ours(folder);
+    ours.form.Slider2->setValue(int(rate));
+    ours.form.WindowsMediaPlayer1->settings().setMode("loop", true);
+    ours.form.WindowsMediaPlayer1->setURL(folder + "/sounds/tone.mp3");
+    settle(500);
+    const double before = cpuSeconds();
+    settle(int(seconds * 1000));
+    std::printf("cpu %f rss %ld\n", cpuSeconds() - before, peakRssKb());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const bool child = argc > 1 && QByteArray(argv[1]) == "--play-cpu";
+    if (child)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (child)
+        return playCpu(args[2], args[3].toDouble(), args[4].toDouble());
+    g_program = args.value(1);
+    g_tonegen = args.value(2);
+    g_refDir = QCoreApplication::applicationDirPath();
+    if (args.size() > 3)
+        g_runs = args[3].toInt();
+    const QString sink = qEnvironmentVariable("OPT_PULSE_SINK");
+
+    QTemporaryDir temp;
+    const QString root = temp.path();
+    QDir().mkpath(root + "/ours/sounds");
+    const QString tone50 = makeTone(root + "/ours/sounds", "tone.mp3",
+                                    {"sine", "--frequency", "200", "--seconds", "10", "--level", "-12"});
+    Monitor monitor(sink.toStdString() + ".monitor");
+    settle(500);
+
+    std::printf("%-34s %9s %9s %9s %-3s  | alternatives: median (our median / theirs)\n", "figure",
+                "median", "min", "max", "");
+
+    // 1. Press -> first sound.
+    Figure ours, pa, qmp, mpg, ffplay;
+    {
+        Ours window(root + "/ours");
+        window.form.Slider1->setValue(100);
+        for (int r = 0; r < g_runs; ++r) {
+            const Clock::time_point t0 = Clock::now();
+            window.press();
+            ours.add(monitor.onsetAfter(t0, 0.01f, 2));
+            window.press();
+            settle(300);
+        }
+    }
+    for (int r = 0; r < g_runs; ++r) {
+        for (auto [figure, program] : {std::pair{&pa, g_refDir + "/ref_pa"}, std::pair{&qmp, g_refDir + "/ref_qmp"}}) {
+            QProcess p;
+            if (!startReference(p, program, tone50))
+                continue;
+            settle(400);
+            figure->add(monitor.onsetAfter(command(p, "go"), 0.01f, 3));
+            stopProcess(p);
+        }
+        for (auto [figure, cmd] : {std::pair{&mpg, QStringList{"mpg123", "-q", tone50}},
+                                   std::pair{&ffplay, QStringList{"ffplay", "-nodisp", "-autoexit", "-loglevel", "quiet", tone50}}}) {
+            QProcess p;
+            const Clock::time_point t0 = Clock::now();
+            p.start(cmd[0], cmd.mid(1));
+            if (p.waitForStarted())
+                figure->add(monitor.onsetAfter(t0, 0.01f, 5));
+            p.kill();
+            p.waitForFinished();
+            settle(300);
+        }
+    }
+    row("press -> first sound", ours, "ms", 1000,
+        {{"PulseAudio API", pa}, {"QMediaPlayer", qmp}, {"mpg123 (start)", mpg}, {"ffplay (start)", ffplay}});
+
+    // 2. Volume and rate changes while playing.
+    Figure volume, rate, gap, qVolume, qRate, qGap;
+    {
+        Ours window(root + "/ours");
+        for (int r = 0; r < g_runs; ++r) {
+            window.form.Slider1->setValue(50);
+            window.form.Slider2->setValue(1);
+            window.press();
+            settle(600);
+            const float base = monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
+            Clock::time_point t0 = Clock::now();
+            window.form.Slider1->setValue(100);
+            volume.add(monitor.levelAbove(t0, base * 1.4f, 2));
+            settle(300);
+            t0 = Clock::now();
+            window.form.Slider2->setValue(2);
+            rate.add(monitor.frequencyAbove(t0, 300, 2));
+            gap.add(monitor.longestSilence(t0, 0.5));
+            window.press();
+            settle(300);
+        }
+    }
+    for (int r = 0; r < g_runs; ++r) {
+        QProcess p;
+        if (!startReference(p, g_refDir + "/ref_qmp", tone50))
+            continue;
+        command(p, "go");
+        settle(1000);
+        const float base = monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
+        qVolume.add(monitor.levelAbove(command(p, "volume 1.0"), base * 1.4f, 2));
+        settle(300);
+        const Clock::time_point t0 = command(p, "rate 2");
+        qRate.add(monitor.frequencyAbove(t0, 300, 2));
+        qGap.add(monitor.longestSilence(t0, 0.5));
+        stopProcess(p);
+    }
+    row("volume change -> level change", volume, "ms", 1000, {{"QMediaPlayer", qVolume}});
+    row("rate change -> pitch change", rate, "ms", 1000, {{"QMediaPlayer", qRate}});
+    row("silent gap at a rate change", gap, "ms", 1000, {{"QMediaPlayer", qGap}});
+
+    // 3. Start -> window shown, and the catalogue's own cost.
+    const QString config = root + "/config";
+    QDir().mkpath(config);
+    {
+        QFile f(config + "/Kestrani.ini");
+        f.open(QIODevice::WriteOnly);
+        f.write("[Orvo%20Peln%20Tandrick]\nCombo1=-1\n");
+    }
+    Figure bare;
+    const int startRuns = std::max(3, g_runs / 2);
+    for (int r = 0; r < startRuns; ++r)
+        bare.add(timeToWindow(g_refDir + "/ref_bare", root, config));
+    for (int count : {0, 100, 10000}) {
+        const QString folder = programFolderWith(root, count);
+        Figure start;
+        for (int r = 0; r < startRuns; ++r)
+            start.add(timeToWindow(folder + "/orvo-peln-tandrick", folder, config));
+        const QByteArray name = QString("start -> window, %1 tests").arg(count).toLatin1();
+        row(name.constData(), start, "ms", 1000, {{"bare Qt window", bare}});
+    }
+    {
+        const QString sounds = root + "/start-10000/sounds";
+        Figure catalogue, floor;
+        for (int r = 0; r < startRuns; ++r) {
+            Clock::time_point t0 = Clock::now();
+            const NameList list = GetFileList(sounds, "*.*");
+            catalogue.add(Monitor::secondsBetween(t0, Clock::now()));
+            t0 = Clock::now();
+            int opened = 0;
+            const QByteArray dir = QFile::encodeName(sounds);
+            DIR* d = opendir(dir.constData());
+            while (dirent* e = readdir(d)) {
+                const int fd = openat(dirfd(d), e->d_name, O_RDONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    ++opened;
+                    close(fd);
+                }
+            }
+            closedir(d);
+            floor.add(Monitor::secondsBetween(t0, Clock::now()));
+            if (list.upper != 10000 || opened < 10000)
+                std::fprintf(stderr, "optbench: listed %d, opened %d\n", list.upper, opened);
+        }
+        row("catalogue of 10000 files", catalogue, "ms", 1000, {{"readdir+open/close", floor}});
+    }
+
+    // 4. CPU while playing and peak memory.
+    const auto childCpu = [&](double r) {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(), {"--play-cpu", root + "/ours", QString::number(r), "10"});
+        p.waitForFinished(60000);
+        const QStringList parts = QString::fromLatin1(p.readAllStandardOutput()).split(' ');
+        return std::pair{parts.value(1).toDouble() / 10, parts.value(3).trimmed().toLong()};
+    };
+    const auto [cpu1, rssPlaying] = childCpu(1);
+    const auto [cpu50, rss50] = childCpu(50);
+    Figure qCpu;
+    {
+        QProcess p;
+        if (startReference(p, g_refDir + "/ref_qmp", tone50)) {
+            p.write("loop\n");
+            command(p, "go");
+            settle(500);
+            p.write("cpu 10\n");
+            const QStringList parts = readLine(p, 20000).split(' ');
+            qCpu.add(parts.value(1).toDouble() / 10);
+            stopProcess(p);
+        }
+    }
+    row("CPU playing, rate 1 (% of a core)", Figure{{cpu1}}, "%", 100, {{"QMediaPlayer", qCpu}});
+    row("CPU playing, rate 50 (% of a core)", Figure{{cpu50}}, "%", 100, {});
+    const QString defaults = programFolderWith(root, 0);
+    QDir().rmdir(defaults + "/sounds");
+    QProcess::execute("cp", {"-r", g_program + "/sounds", defaults + "/sounds"});
+    Figure idle{{double(idleRss(defaults + "/orvo-peln-tandrick", defaults, config))}};
+    Figure bareRss{{double(idleRss(g_refDir + "/ref_bare", root, config))}};
+    row("peak RSS idle, default tests (MiB)", idle, "MiB", 1.0 / 1024, {{"bare Qt window", bareRss}});
+    row("peak RSS playing (MiB)", Figure{{double(rssPlaying)}}, "MiB", 1.0 / 1024, {{"bare Qt window", bareRss}});
+    (void)rss50;
+    return 0;
+}
