@@ -80,13 +80,23 @@ bool Voice::refill(std::size_t wanted, bool loop)
     return true;
 }
 
-bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop)
+std::size_t Voice::produce(float* dest, std::size_t frames, double rate, bool loop)
 {
-    if (m_finished)
-        return false;
-    const double ratio = double(m_outputRate) / (double(m_fileRate) * rate);
-    m_output.resize(frames * 2);
     std::size_t produced = 0;
+    if (m_bypass) {
+        while (produced < frames) {
+            std::size_t pending = m_input.size() / 2 - m_inputUsed;
+            if (pending == 0 && (m_endOfInput || !refill(std::max<std::size_t>(frames - produced, 1024), loop)))
+                break;
+            pending = m_input.size() / 2 - m_inputUsed;
+            const std::size_t n = std::min(pending, frames - produced);
+            std::copy_n(m_input.data() + m_inputUsed * 2, n * 2, dest + produced * 2);
+            m_inputUsed += n;
+            produced += n;
+        }
+        return produced;
+    }
+    const double ratio = double(m_outputRate) / (double(m_fileRate) * rate);
     while (produced < frames) {
         const std::size_t pending = m_input.size() / 2 - m_inputUsed;
         if (pending == 0 && !m_endOfInput) {
@@ -96,37 +106,77 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
         SRC_DATA data{};
         data.data_in = m_input.data() + m_inputUsed * 2;
         data.input_frames = long(m_input.size() / 2 - m_inputUsed);
-        data.data_out = m_output.data() + produced * 2;
+        data.data_out = dest + produced * 2;
         data.output_frames = long(frames - produced);
         data.end_of_input = m_endOfInput ? 1 : 0;
         data.src_ratio = ratio;
-        if (src_process(m_resampler, &data) != 0) {
-            m_finished = true;
+        if (src_process(m_resampler, &data) != 0)
             break;
-        }
         m_inputUsed += std::size_t(data.input_frames_used);
         produced += std::size_t(data.output_frames_gen);
-        if (data.output_frames_gen == 0 && data.input_frames_used == 0 && m_endOfInput) {
-            m_finished = true;
+        if (data.output_frames_gen == 0 && data.input_frames_used == 0 && m_endOfInput)
             break;
-        }
     }
+    return produced;
+}
 
-    for (std::size_t i = 0; i < produced; ++i) {
-        float envelope = rise(m_fadeInDone, m_fadeInTotal);
-        if (m_fadeInDone < m_fadeInTotal)
-            ++m_fadeInDone;
-        if (m_fadingOut) {
-            envelope *= m_fadeOutLeft ? rise(m_fadeOutLeft, m_fadeOutTotal) : 0.0f;
-            if (m_fadeOutLeft)
-                --m_fadeOutLeft;
+float Voice::envelopeStep()
+{
+    float envelope = rise(m_fadeInDone, m_fadeInTotal);
+    if (m_fadeInDone < m_fadeInTotal)
+        ++m_fadeInDone;
+    if (m_fadingOut) {
+        envelope *= m_fadeOutLeft ? rise(m_fadeOutLeft, m_fadeOutTotal) : 0.0f;
+        if (m_fadeOutLeft)
+            --m_fadeOutLeft;
+    }
+    if (m_switching) {
+        envelope *= m_duck < m_duckFrames ? rise(m_duckFrames - m_duck, m_duckFrames)
+                                          : rise(m_duck - m_duckFrames, m_duckFrames);
+        if (++m_duck == 2 * m_duckFrames)
+            m_switching = false;
+    }
+    return envelope;
+}
+
+bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop)
+{
+    if (m_finished)
+        return false;
+    const bool bypassWanted = rate == 1.0 && m_fileRate == m_outputRate;
+    if (!m_started) {
+        m_started = true;
+        m_bypass = bypassWanted;
+        m_duckFrames = std::max<std::size_t>(m_fadeInTotal / 2, 1);
+    } else if (bypassWanted != m_bypass && !m_switching) {
+        m_switching = true;
+        m_duck = 0;
+    }
+    m_output.resize(frames * 2);
+    std::size_t done = 0;
+    while (done < frames && !m_finished) {
+        std::size_t chunk = frames - done;
+        // Change path exactly at the bottom of the duck.
+        if (m_switching && m_duck < m_duckFrames)
+            chunk = std::min(chunk, m_duckFrames - m_duck);
+        const std::size_t produced = produce(m_output.data() + done * 2, chunk, rate, loop);
+        for (std::size_t i = done; i < done + produced; ++i) {
+            const float scale = envelopeStep() * gain[i];
+            out[2 * i] += m_output[2 * i] * scale;
+            out[2 * i + 1] += m_output[2 * i + 1] * scale;
+            if (m_fadingOut && m_fadeOutLeft == 0) {
+                m_finished = true;
+                break;
+            }
         }
-        out[2 * i] += m_output[2 * i] * envelope * gain[i];
-        out[2 * i + 1] += m_output[2 * i + 1] * envelope * gain[i];
-        if (m_fadingOut && m_fadeOutLeft == 0) {
+        done += produced;
+        if (m_switching && m_duck == m_duckFrames && m_bypass != bypassWanted) {
+            m_bypass = bypassWanted;
+            if (!m_bypass)
+                src_reset(m_resampler);
+        }
+        if (produced < chunk)
             m_finished = true;
-            break;
-        }
     }
     return !m_finished;
 }

@@ -9,7 +9,10 @@ struct sf_private_tag;
 struct SRC_STATE_tag;
 
 // One sound file being played: decoded with libsndfile, resampled to the output rate times the
-// playback speed with libsamplerate, faded in at its start and out when it is stopped.
+// playback speed with libsamplerate, faded in at its start and out when it is stopped. At
+// normal speed and the output's own rate the resampler is bypassed (it would cost most of the
+// CPU while changing nothing); switching between the two paths ducks the sound for 5 ms so
+// that the jump in the resampler's delay does not click.
 class Voice {
 public:
     // Opens the file. Throws std::runtime_error with a readable reason when it cannot be
@@ -29,6 +32,9 @@ public:
 
 private:
     bool refill(std::size_t wanted, bool loop);
+    // Raw stereo frames into `dest` on the current path; fewer than asked at the end.
+    std::size_t produce(float* dest, std::size_t frames, double rate, bool loop);
+    float envelopeStep();
 
     sf_private_tag* m_file = nullptr;
     SRC_STATE_tag* m_resampler = nullptr;
@@ -46,4 +52,9 @@ private:
     std::size_t m_fadeOutTotal = 0;
     std::size_t m_fadeOutLeft = 0;
     bool m_fadingOut = false;
+    bool m_started = false;
+    bool m_bypass = false;    // copying the file's frames unchanged
+    bool m_switching = false; // ducking to change path
+    std::size_t m_duck = 0;   // position in the duck: out over kDuck frames, then in
+    std::size_t m_duckFrames = 0;
 };

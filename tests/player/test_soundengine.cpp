@@ -120,6 +120,39 @@ private slots:
         QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(200, 0.5));
     }
 
+    void aRateChangeWhilePlayingHasNoGapAndNoClick()
+    {
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_long);
+        recorder.wait(700);
+        engine.setRate(2);
+        recorder.wait(600);
+        engine.setRate(1);
+        recorder.wait(600);
+        engine.stop();
+        recordUntilQuietFor(recorder, 0.1);
+        const auto [first, last] = soundSpan(recorder.left);
+        QVERIFY(first < last);
+        // 200 Hz, then 400 Hz, then 200 Hz again.
+        std::vector<double> f;
+        for (std::size_t at = first + kRate / 10; at + kRate / 10 < last - kRate / 10; at += kRate / 10)
+            f.push_back(zeroCrossingFrequency(recorder.left, at, at + kRate / 10, kRate));
+        const auto near = [](double a, double b) { return std::fabs(a - b) < 2; };
+        QVERIFY(near(f.front(), 200) && near(f.back(), 200));
+        QVERIFY(std::count_if(f.begin(), f.end(), [&](double x) { return near(x, 400); }) >= 3);
+        // Never more than a few samples near zero in a row: no gap.
+        std::size_t run = 0, longest = 0;
+        for (std::size_t i = first; i < last; ++i) {
+            run = std::fabs(recorder.left[i]) < 0.01f ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        QVERIFY2(longest < std::size_t(kRate / 1000), qPrintable(QString::number(longest)));
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(400, 0.5));
+    }
+
     void stopSilencesSoonWithoutAClick()
     {
         SoundEngine engine;
