@@ -60,13 +60,11 @@ int main(int argc, char* argv[])
         }
     });
     player.setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
+    // Commands may arrive several at once: read what is there and handle each whole line.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, [&] {
-        char line[128] = {};
-        if (!fgets(line, sizeof line, stdin)) {
-            app.quit();
-            return;
-        }
+    QByteArray pending;
+    const auto handle = [&](const QByteArray& text) {
+        const char* line = text.constData();
         double value = 0;
         if (sscanf(line, "volume %lf", &value) == 1) {
             stamp();
@@ -87,6 +85,20 @@ int main(int argc, char* argv[])
             player.play();
         } else if (strncmp(line, "quit", 4) == 0) {
             app.quit();
+        }
+    };
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char chunk[256];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            app.quit();
+            return;
+        }
+        pending.append(chunk, got);
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            handle(pending.left(end));
+            pending.remove(0, end + 1);
         }
     });
     return app.exec();

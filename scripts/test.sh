@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program twice (plain, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer), starts a private sound server, and runs the whole test suite
-# in both builds.
+# UndefinedBehaviorSanitizer) plus the libFuzzer target with clang, starts a private sound
+# server, runs the bounded fuzz run, then the whole test suite in both builds.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 "$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DOPT_SANITIZE=ON
+TARGET=fuzz_settings "$root/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOPT_FUZZ=ON \
+  -DCMAKE_CXX_COMPILER=clang++
 
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
 trap '"$root/scripts/pulse.sh" stop "$runtime"; rm -rf "$runtime"' EXIT
@@ -15,6 +17,7 @@ eval "$("$root/scripts/pulse.sh" start "$runtime")"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
+ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
 ctest --test-dir "$root/build" --output-on-failure -j2 || status=1
 ctest --test-dir "$root/build-asan" --output-on-failure -j2 || status=1
 exit $status
