@@ -14,7 +14,8 @@ runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
 trap '"$root/scripts/pulse.sh" stop "$runtime"; rm -rf "$runtime"' EXIT
 eval "$("$root/scripts/pulse.sh" start "$runtime")"
 
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
