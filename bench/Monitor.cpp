@@ -23,8 +23,8 @@ void Monitor::run()
     attr.maxlength = uint32_t(-1);
     attr.fragsize = 128 * 4; // about 3 ms a chunk
     int error = 0;
-    pa_simple* pa = pa_simple_new(nullptr, "optbench", PA_STREAM_RECORD, m_source.c_str(), "monitor",
-                                  &spec, nullptr, &attr, &error);
+    pa_simple* pa = pa_simple_new(nullptr, "optbench", PA_STREAM_RECORD, m_source.c_str(),
+                                  "monitor", &spec, nullptr, &attr, &error);
     if (!pa) {
         std::fprintf(stderr, "optbench: cannot record %s\n", m_source.c_str());
         return;
@@ -69,7 +69,8 @@ template <typename Test> double Monitor::scan(Clock::time_point since, double ti
 
 double Monitor::onsetAfter(Clock::time_point since, float threshold, double timeout)
 {
-    return scan(since, timeout, [&](std::size_t i) { return std::fabs(m_samples[i].value) > threshold; });
+    return scan(since, timeout,
+                [&](std::size_t i) { return std::fabs(m_samples[i].value) > threshold; });
 }
 
 double Monitor::levelAbove(Clock::time_point since, float level, double timeout)
@@ -100,7 +101,8 @@ double Monitor::frequencyAbove(Clock::time_point since, double frequency, double
 float Monitor::peakBefore(Clock::time_point until, double seconds)
 {
     std::lock_guard lock(m_mutex);
-    const auto from = until - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto from =
+        until - std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     float peak = 0;
     for (const Sample& s : m_samples)
         if (s.time >= from && s.time < until)
@@ -112,7 +114,8 @@ double Monitor::longestSilence(Clock::time_point from, double seconds)
 {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds + 0.3));
     std::lock_guard lock(m_mutex);
-    const auto to = from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    const auto to =
+        from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     std::size_t run = 0, longest = 0;
     for (const Sample& s : m_samples) {
         if (s.time < from || s.time > to)

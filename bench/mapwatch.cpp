@@ -20,7 +20,8 @@ int main()
         free(event);
         if (mapped) {
             const auto t = std::chrono::steady_clock::now().time_since_epoch();
-            std::printf("%lld\n", (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(t).count());
+            std::printf("%lld\n",
+                        (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(t).count());
             break;
         }
     }

@@ -42,8 +42,14 @@ struct Figure {
         std::sort(v.begin(), v.end());
         return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     }
-    double min() const { return values.empty() ? NAN : *std::min_element(values.begin(), values.end()); }
-    double max() const { return values.empty() ? NAN : *std::max_element(values.begin(), values.end()); }
+    double min() const
+    {
+        return values.empty() ? NAN : *std::min_element(values.begin(), values.end());
+    }
+    double max() const
+    {
+        return values.empty() ? NAN : *std::max_element(values.begin(), values.end());
+    }
     void add(double v)
     {
         if (v >= 0)
@@ -56,10 +62,14 @@ int g_runs = 7;
 
 Clock::time_point fromNanoseconds(long long ns)
 {
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
+    return Clock::time_point(
+        std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
 }
 
-void settle(int ms) { QTest::qWait(ms); }
+void settle(int ms)
+{
+    QTest::qWait(ms);
+}
 
 QString readLine(QProcess& p, int timeoutMs = 10000)
 {
@@ -140,7 +150,8 @@ void row(const char* name, const Figure& ours, const char* unit, double scale,
     std::printf("%-34s %9.1f %9.1f %9.1f %-3s", name, ours.median() * scale, ours.min() * scale,
                 ours.max() * scale, unit);
     for (const auto& [altName, alt] : alternatives)
-        std::printf("  | %s %.1f (x%.2f)", altName, alt.median() * scale, ours.median() / alt.median());
+        std::printf("  | %s %.1f (x%.2f)", altName, alt.median() * scale,
+                    ours.median() / alt.median());
     std::printf("\n");
     std::fflush(stdout);
 }
@@ -186,7 +197,8 @@ double timeToWindow(const QString& program, const QString& folder, const QString
     p.waitForFinished();
     watch.kill();
     watch.waitForFinished();
-    return mapped.isEmpty() ? -1 : Monitor::secondsBetween(t0, fromNanoseconds(mapped.toLongLong()));
+    return mapped.isEmpty() ? -1
+                            : Monitor::secondsBetween(t0, fromNanoseconds(mapped.toLongLong()));
 }
 
 long idleRss(const QString& program, const QString& folder, const QString& config)
@@ -241,8 +253,9 @@ int main(int argc, char* argv[])
     QTemporaryDir temp;
     const QString root = temp.path();
     QDir().mkpath(root + "/ours/sounds");
-    const QString tone50 = makeTone(root + "/ours/sounds", "tone.mp3",
-                                    {"sine", "--frequency", "200", "--seconds", "10", "--level", "-12"});
+    const QString tone50 =
+        makeTone(root + "/ours/sounds", "tone.mp3",
+                 {"sine", "--frequency", "200", "--seconds", "10", "--level", "-12"});
     Monitor monitor(sink.toStdString() + ".monitor");
     settle(500);
 
@@ -263,7 +276,8 @@ int main(int argc, char* argv[])
         }
     }
     for (int r = 0; r < g_runs; ++r) {
-        for (auto [figure, program] : {std::pair{&pa, g_refDir + "/ref_pa"}, std::pair{&qmp, g_refDir + "/ref_qmp"}}) {
+        for (auto [figure, program] :
+             {std::pair{&pa, g_refDir + "/ref_pa"}, std::pair{&qmp, g_refDir + "/ref_qmp"}}) {
             QProcess p;
             if (!startReference(p, program, tone50))
                 continue;
@@ -272,7 +286,8 @@ int main(int argc, char* argv[])
             stopProcess(p);
         }
         for (auto [figure, cmd] : {std::pair{&mpg, QStringList{"mpg123", "-q", tone50}},
-                                   std::pair{&ffplay, QStringList{"ffplay", "-nodisp", "-autoexit", "-loglevel", "quiet", tone50}}}) {
+                                   std::pair{&ffplay, QStringList{"ffplay", "-nodisp", "-autoexit",
+                                                                  "-loglevel", "quiet", tone50}}}) {
             QProcess p;
             const Clock::time_point t0 = Clock::now();
             p.start(cmd[0], cmd.mid(1));
@@ -284,7 +299,10 @@ int main(int argc, char* argv[])
         }
     }
     row("press -> first sound", ours, "ms", 1000,
-        {{"PulseAudio API", pa}, {"QMediaPlayer", qmp}, {"mpg123 (start)", mpg}, {"ffplay (start)", ffplay}});
+        {{"PulseAudio API", pa},
+         {"QMediaPlayer", qmp},
+         {"mpg123 (start)", mpg},
+         {"ffplay (start)", ffplay}});
 
     // 2. Volume and rate changes while playing.
     Figure volume, rate, gap, qVolume, qRate, qGap;
@@ -295,7 +313,8 @@ int main(int argc, char* argv[])
             window.form.Slider2->setValue(1);
             window.press();
             settle(600);
-            const float base = monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
+            const float base =
+                monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
             Clock::time_point t0 = Clock::now();
             window.form.Slider1->setValue(100);
             volume.add(monitor.levelAbove(t0, base * 1.4f, 2));
@@ -375,7 +394,8 @@ int main(int argc, char* argv[])
     // 4. CPU while playing and peak memory.
     const auto childCpu = [&](double r) {
         QProcess p;
-        p.start(QCoreApplication::applicationFilePath(), {"--play-cpu", root + "/ours", QString::number(r), "10"});
+        p.start(QCoreApplication::applicationFilePath(),
+                {"--play-cpu", root + "/ours", QString::number(r), "10"});
         p.waitForFinished(60000);
         const QStringList parts = QString::fromLatin1(p.readAllStandardOutput()).split(' ');
         return std::pair{parts.value(1).toDouble() / 10, parts.value(3).trimmed().toLong()};
@@ -402,8 +422,10 @@ int main(int argc, char* argv[])
     QProcess::execute("cp", {"-r", g_program + "/sounds", defaults + "/sounds"});
     Figure idle{{double(idleRss(defaults + "/orvo-peln-tandrick", defaults, config))}};
     Figure bareRss{{double(idleRss(g_refDir + "/ref_bare", root, config))}};
-    row("peak RSS idle, default tests (MiB)", idle, "MiB", 1.0 / 1024, {{"bare Qt window", bareRss}});
-    row("peak RSS playing (MiB)", Figure{{double(rssPlaying)}}, "MiB", 1.0 / 1024, {{"bare Qt window", bareRss}});
+    row("peak RSS idle, default tests (MiB)", idle, "MiB", 1.0 / 1024,
+        {{"bare Qt window", bareRss}});
+    row("peak RSS playing (MiB)", Figure{{double(rssPlaying)}}, "MiB", 1.0 / 1024,
+        {{"bare Qt window", bareRss}});
     (void)rss50;
     return 0;
 }

@@ -36,7 +36,8 @@ int main(int argc, char* argv[])
         return 1;
     std::atomic<int> state{0}; // 0 silence, 1 sound, 2 quit
     std::thread feeder([&] {
-        std::vector<int16_t> silence(std::size_t(info.samplerate / 1000) * std::size_t(info.channels));
+        std::vector<int16_t> silence(std::size_t(info.samplerate / 1000) *
+                                     std::size_t(info.channels));
         std::size_t at = 0;
         const std::size_t step = silence.size();
         while (state != 2) {
@@ -56,7 +57,8 @@ int main(int argc, char* argv[])
         if (command == "go") {
             const auto t = std::chrono::steady_clock::now().time_since_epoch();
             state = 1;
-            std::printf("t %lld\n", (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(t).count());
+            std::printf("t %lld\n",
+                        (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(t).count());
             std::fflush(stdout);
         } else if (command == "quit") {
             break;

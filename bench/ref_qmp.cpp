@@ -38,7 +38,8 @@ long peakRssKb()
 void stamp()
 {
     const auto t = std::chrono::steady_clock::now().time_since_epoch();
-    std::printf("t %lld\n", (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(t).count());
+    std::printf("t %lld\n",
+                (long long)std::chrono::duration_cast<std::chrono::nanoseconds>(t).count());
     std::fflush(stdout);
 }
 
@@ -51,14 +52,15 @@ int main(int argc, char* argv[])
     QAudioOutput output;
     player.setAudioOutput(&output);
     output.setVolume(0.5f);
-    QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, [&](QMediaPlayer::MediaStatus status) {
-        static bool told = false;
-        if (status == QMediaPlayer::LoadedMedia && !told) {
-            told = true;
-            std::printf("ready\n");
-            std::fflush(stdout);
-        }
-    });
+    QObject::connect(&player, &QMediaPlayer::mediaStatusChanged,
+                     [&](QMediaPlayer::MediaStatus status) {
+                         static bool told = false;
+                         if (status == QMediaPlayer::LoadedMedia && !told) {
+                             told = true;
+                             std::printf("ready\n");
+                             std::fflush(stdout);
+                         }
+                     });
     player.setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
     // Commands may arrive several at once: read what is there and handle each whole line.
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

@@ -22,6 +22,12 @@ QString appTitleFrom(const QString& productName)
     return title;
 }
 
-void SetAppTitle(const QString& productName) { g_applicationTitle = appTitleFrom(productName); }
+void SetAppTitle(const QString& productName)
+{
+    g_applicationTitle = appTitleFrom(productName);
+}
 
-QString applicationTitle() { return g_applicationTitle; }
+QString applicationTitle()
+{
+    return g_applicationTitle;
+}

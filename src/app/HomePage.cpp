@@ -19,7 +19,10 @@ void DesktopBrowserLauncher::open(const QString& address)
         throw RunTimeError(QStringLiteral("File not found"));
 }
 
-int drawOneToHundred(double uniform) { return static_cast<int>(100.0 * uniform) + 1; }
+int drawOneToHundred(double uniform)
+{
+    return static_cast<int>(100.0 * uniform) + 1;
+}
 
 void MaybeOpenHomePage(RandomDraw& random, BrowserLauncher& browser)
 {

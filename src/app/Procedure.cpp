@@ -8,12 +8,15 @@
 Step statement(std::string_view label, int line, std::function<void()> action,
                std::string_view next, std::string_view onFailure)
 {
-    return Step{label, line,
+    return Step{label,
+                line,
                 [action = std::move(action)] {
                     action();
                     return true;
                 },
-                next, next, onFailure};
+                next,
+                next,
+                onFailure};
 }
 
 namespace {

@@ -10,8 +10,7 @@ class RunTimeError : public std::runtime_error {
 public:
     explicit RunTimeError(const QString& description)
         : std::runtime_error(description.toStdString()), m_description(description)
-    {
-    }
+    {}
     const QString& description() const { return m_description; }
 
 private:

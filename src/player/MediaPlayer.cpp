@@ -49,7 +49,10 @@ void MediaPlayer::Settings::setVolume(int volume)
     m_player.m_engine.setVolume(volume);
 }
 
-int MediaPlayer::Settings::volume() const { return m_player.m_volume; }
+int MediaPlayer::Settings::volume() const
+{
+    return m_player.m_volume;
+}
 
 void MediaPlayer::Settings::setRate(double rate)
 {
@@ -59,9 +62,24 @@ void MediaPlayer::Settings::setRate(double rate)
     m_player.m_engine.setRate(rate);
 }
 
-double MediaPlayer::Settings::rate() const { return m_player.m_rate; }
-bool MediaPlayer::Settings::autoStart() const { return m_player.m_autoStart; }
-int MediaPlayer::Settings::playCount() const { return m_player.m_playCount; }
-bool MediaPlayer::Settings::enableErrorDialogs() const { return m_player.m_enableErrorDialogs; }
+double MediaPlayer::Settings::rate() const
+{
+    return m_player.m_rate;
+}
+bool MediaPlayer::Settings::autoStart() const
+{
+    return m_player.m_autoStart;
+}
+int MediaPlayer::Settings::playCount() const
+{
+    return m_player.m_playCount;
+}
+bool MediaPlayer::Settings::enableErrorDialogs() const
+{
+    return m_player.m_enableErrorDialogs;
+}
 
-void MediaPlayer::Controls::stop() { m_player.m_engine.stop(); }
+void MediaPlayer::Controls::stop()
+{
+    m_player.m_engine.stop();
+}

@@ -82,7 +82,8 @@ private:
             try {
                 m_current = std::make_unique<Voice>(request.path, SoundEngine::kOutputRate);
             } catch (const std::exception& e) {
-                complain(QStringLiteral("cannot play %1: %2").arg(request.path, QString::fromLocal8Bit(e.what())));
+                complain(QStringLiteral("cannot play %1: %2")
+                             .arg(request.path, QString::fromLocal8Bit(e.what())));
                 return;
             }
             if (!m_sink && !openSink())
@@ -141,7 +142,8 @@ private:
         const bool active = m_current || !m_leaving.empty();
         const qsizetype freeFrames = m_sink->bytesFree() / kBytesPerFrame;
         const qsizetype queued = m_sink->bufferSize() / kBytesPerFrame - freeFrames;
-        const qsizetype frames = active ? freeFrames : std::max<qsizetype>(0, kIdleQueueFrames - queued);
+        const qsizetype frames =
+            active ? freeFrames : std::max<qsizetype>(0, kIdleQueueFrames - queued);
         if (frames <= 0)
             return;
 
@@ -150,7 +152,8 @@ private:
         rampGain(std::size_t(frames));
         const double rate = m_engine.m_rate.load();
         const bool loop = m_engine.m_loop.load();
-        if (m_current && !m_current->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop)) {
+        if (m_current &&
+            !m_current->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop)) {
             m_current.reset();
             m_engine.m_playing = false;
         }
@@ -243,7 +246,10 @@ void SoundEngine::stop()
     wake();
 }
 
-void SoundEngine::setLooping(bool loop) { m_loop = loop; }
+void SoundEngine::setLooping(bool loop)
+{
+    m_loop = loop;
+}
 
 void SoundEngine::setVolume(int volume)
 {
@@ -257,4 +263,7 @@ void SoundEngine::setRate(double rate)
     wake();
 }
 
-bool SoundEngine::isPlaying() const { return m_playing; }
+bool SoundEngine::isPlaying() const
+{
+    return m_playing;
+}

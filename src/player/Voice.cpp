@@ -86,7 +86,8 @@ std::size_t Voice::produce(float* dest, std::size_t frames, double rate, bool lo
     if (m_bypass) {
         while (produced < frames) {
             std::size_t pending = m_input.size() / 2 - m_inputUsed;
-            if (pending == 0 && (m_endOfInput || !refill(std::max<std::size_t>(frames - produced, 1024), loop)))
+            if (pending == 0 &&
+                (m_endOfInput || !refill(std::max<std::size_t>(frames - produced, 1024), loop)))
                 break;
             pending = m_input.size() / 2 - m_inputUsed;
             const std::size_t n = std::min(pending, frames - produced);

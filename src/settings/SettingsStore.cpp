@@ -11,7 +11,10 @@
 
 namespace {
 
-QString groupKey(const QString& section, const QString& key) { return section + '/' + key; }
+QString groupKey(const QString& section, const QString& key)
+{
+    return section + '/' + key;
+}
 
 } // namespace
 
@@ -25,16 +28,14 @@ QString SettingsStore::locationOf(const QString& application) const
                application;
 #endif
     const QString folder =
-        m_folder.isEmpty()
-            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            : m_folder;
+        m_folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                           : m_folder;
     return QDir(folder).filePath(application + QStringLiteral(".ini"));
 }
 
 namespace {
 
-std::unique_ptr<QSettings> open(const SettingsStore& store, const QString& application,
-                                bool native)
+std::unique_ptr<QSettings> open(const SettingsStore& store, const QString& application, bool native)
 {
     if (native)
         return std::make_unique<QSettings>(store.locationOf(application), QSettings::NativeFormat);
@@ -43,8 +44,8 @@ std::unique_ptr<QSettings> open(const SettingsStore& store, const QString& appli
 
 } // namespace
 
-QString SettingsStore::read(const QString& application, const QString& section,
-                            const QString& key, const QString& defaultValue) const
+QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
+                            const QString& defaultValue) const
 {
 #ifdef Q_OS_WIN
     const bool native = m_folder.isEmpty();

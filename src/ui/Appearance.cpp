@@ -31,11 +31,13 @@ void setBackColorByName(QObject& control, OleColor value)
 bool takesFaceColour(const QWidget& control)
 {
     return qobject_cast<const QGroupBox*>(&control) || qobject_cast<const QLabel*>(&control) ||
-           qobject_cast<const QCheckBox*>(&control) ||
-           qobject_cast<const QRadioButton*>(&control);
+           qobject_cast<const QCheckBox*>(&control) || qobject_cast<const QRadioButton*>(&control);
 }
 
-QString skinPath(const Form1& form) { return form.programFolder() + QStringLiteral("/x/o.cjs"); }
+QString skinPath(const Form1& form)
+{
+    return form.programFolder() + QStringLiteral("/x/o.cjs");
+}
 
 qint32 toInt32(const QVariant& value)
 {
@@ -124,7 +126,19 @@ QCursor loadCursorFile(const QString& path)
                    qMin(hotY, image.height() - 1));
 }
 
-void PushButton1_MouseMove(Form1& form) { setPointer(form, MousePointer::Custom); }
-void Form_MouseMove(Form1& form) { setPointer(form, MousePointer::Default); }
-void Frame2_MouseMove(Form1& form) { setPointer(form, MousePointer::Default); }
-void Frame3_MouseMove(Form1& form) { setPointer(form, MousePointer::Default); }
+void PushButton1_MouseMove(Form1& form)
+{
+    setPointer(form, MousePointer::Custom);
+}
+void Form_MouseMove(Form1& form)
+{
+    setPointer(form, MousePointer::Default);
+}
+void Frame2_MouseMove(Form1& form)
+{
+    setPointer(form, MousePointer::Default);
+}
+void Frame3_MouseMove(Form1& form)
+{
+    setPointer(form, MousePointer::Default);
+}

@@ -46,10 +46,9 @@ Form1::Form1(AudioEngine& engine, QString programFolder)
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       Frame2(new Frame(QStringLiteral("Select Test"), this)),
-      Frame3(new Frame(QStringLiteral("Volume"), this)),
-      Combo1(new DropDownList(Frame2)), Slider1(new Slider(1, 100, Frame3)),
-      WindowsMediaPlayer1(new MediaPlayer(engine, this)), Slider2(new Slider(1, 50, this)),
-      Label2(new Label(QStringLiteral("Pitch"), this)),
+      Frame3(new Frame(QStringLiteral("Volume"), this)), Combo1(new DropDownList(Frame2)),
+      Slider1(new Slider(1, 100, Frame3)), WindowsMediaPlayer1(new MediaPlayer(engine, this)),
+      Slider2(new Slider(1, 50, this)), Label2(new Label(QStringLiteral("Pitch"), this)),
       PushButton1(new QPushButton(QStringLiteral("Play Test"), this)),
       SkinFramework1(new SkinFramework(this)), m_programFolder(std::move(programFolder))
 {

@@ -21,7 +21,10 @@ inline constexpr qint16 Custom = 99;
 } // namespace MousePointer
 
 // Converts a place or size in twips (1440 to the inch) to pixels at 96 dpi.
-constexpr int twips(int value) { return (value * 2 + 15) / 30; }
+constexpr int twips(int value)
+{
+    return (value * 2 + 15) / 30;
+}
 
 // The main window with every control at its design values.
 class Form1 : public QWidget {

@@ -39,7 +39,10 @@ qint32 toInt32(const QVariant& value)
 
 } // namespace
 
-qint32 windowHandle32(QWidget& window) { return static_cast<qint32>(window.winId()); }
+qint32 windowHandle32(QWidget& window)
+{
+    return static_cast<qint32>(window.winId());
+}
 
 SkinFramework::SkinFramework(QObject* parent) : QObject(parent)
 {
@@ -100,14 +103,17 @@ void SkinFramework::loadSkin(const QVariantList& arguments)
     const QString path = arguments[0].toString();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw RunTimeError(QStringLiteral("Cannot load the skin %1: %2").arg(path, file.errorString()));
+        throw RunTimeError(
+            QStringLiteral("Cannot load the skin %1: %2").arg(path, file.errorString()));
     // A skin is small; refuse anything that is clearly something else.
     constexpr qint64 kLargestSkin = 4 * 1024 * 1024;
     if (file.size() > kLargestSkin)
-        throw RunTimeError(QStringLiteral("Cannot load the skin %1: the file is too large").arg(path));
+        throw RunTimeError(
+            QStringLiteral("Cannot load the skin %1: the file is too large").arg(path));
     const QByteArray header = file.readLine().trimmed();
     if (header != kSkinHeader)
-        throw RunTimeError(QStringLiteral("Cannot load the skin %1: the file is not a skin").arg(path));
+        throw RunTimeError(
+            QStringLiteral("Cannot load the skin %1: the file is not a skin").arg(path));
     m_styleSheet = QString::fromUtf8(file.readAll());
     m_loaded = true;
     restyle();

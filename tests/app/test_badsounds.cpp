@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -77,7 +78,8 @@ private slots:
         QStringList entries;
         for (int i = 0; i < form.Combo1->count(); ++i)
             entries << form.Combo1->itemText(i);
-        QCOMPARE(entries, QStringList({"Empty", "Garbage", "Good", odd, longest, "Truncated", "Wave"}));
+        QCOMPARE(entries,
+                 QStringList({"Empty", "Garbage", "Good", odd, longest, "Truncated", "Wave"}));
 
         auto* real = dynamic_cast<SoundEngine*>(engine.get());
         if (!real)
@@ -88,12 +90,34 @@ private slots:
             form.PushButton1->click();
             QCOMPARE(form.PushButton1->text(), QString("Stop"));
             QTest::qWait(150);
-            QVERIFY2(real->isPlaying() == playable.contains(entries[i]) || entries[i] == "Truncated",
+            QVERIFY2(real->isPlaying() == playable.contains(entries[i]) ||
+                         entries[i] == "Truncated",
                      qPrintable(entries[i]));
             form.PushButton1->click();
             QCOMPARE(form.PushButton1->text(), QString("Play Test"));
         }
         QCOMPARE(t.report.texts, QStringList());
+    }
+
+    void aHundredThousandTestsAllShowUp()
+    {
+        TestServices t;
+        QDir().mkpath(t.folder.sounds());
+        const QByteArray dir = QFile::encodeName(t.folder.sounds());
+        for (int i = 0; i < 100000; ++i) {
+            const QByteArray name =
+                dir + "/Test " + QByteArray::number(i).rightJustified(6, '0') + ".mp3";
+            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        Form1 form(t.engine, t.folder.programFolder());
+        connectFormEvents(form, t.services);
+        Form_Load(form, t.services);
+        QCOMPARE(t.report.texts, QStringList());
+        QCOMPARE(form.Combo1->count(), 100000);
+        QCOMPARE(form.Combo1->itemText(99999), QString("Test 099999"));
+        QCOMPARE(form.Combo1->listIndex(), 0);
     }
 };
 

@@ -74,9 +74,10 @@ private slots:
                 t.folder.addSounds({});
             Started s(t);
             QCOMPARE(t.report.places(), QStringList{"Form_Load 138"});
-            QCOMPARE(t.report.texts[0],
-                     QString("Invalid property value\r\nin Thrumbox2021/08/31.Form1.Form_Load at line "
-                             "138\r\rPlease email screenshot of this message to " SUPPORT_ADDRESS));
+            QCOMPARE(
+                t.report.texts[0],
+                QString("Invalid property value\r\nin Thrumbox2021/08/31.Form1.Form_Load at line "
+                        "138\r\rPlease email screenshot of this message to " SUPPORT_ADDRESS));
             QCOMPARE(s.form.Combo1->count(), 0);
             QCOMPARE(s.form.Slider2->value(), 1);
             QCOMPARE(t.engine.rate, 1.0);
@@ -117,12 +118,17 @@ private slots:
         QTest::addColumn<int>("slider1");
         QTest::addColumn<int>("slider2");
         QTest::addColumn<QStringList>("reports");
-        QTest::newRow("half down to even") << "74.5" << "1" << 74 << 1 << QStringList();
-        QTest::newRow("half up to even") << "75.5" << "2" << 76 << 2 << QStringList();
-        QTest::newRow("volume not a number") << "abc" << "1" << 50 << 1 << QStringList{"Form_Load 140"};
-        QTest::newRow("pitch beyond 50") << "80" << "51" << 80 << 50 << QStringList{"Form_Load 142"};
-        QTest::newRow("both refused") << "101" << "0" << 50 << 50
-                                      << QStringList{"Form_Load 140", "Form_Load 142"};
+        QTest::newRow("half down to even") << "74.5"
+                                           << "1" << 74 << 1 << QStringList();
+        QTest::newRow("half up to even") << "75.5"
+                                         << "2" << 76 << 2 << QStringList();
+        QTest::newRow("volume not a number") << "abc"
+                                             << "1" << 50 << 1 << QStringList{"Form_Load 140"};
+        QTest::newRow("pitch beyond 50") << "80"
+                                         << "51" << 80 << 50 << QStringList{"Form_Load 142"};
+        QTest::newRow("both refused")
+            << "101"
+            << "0" << 50 << 50 << QStringList{"Form_Load 140", "Form_Load 142"};
     }
     void storedSliders()
     {
@@ -166,14 +172,18 @@ private slots:
     {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QString>("title");
-        QTest::newRow("three words") << "Orvo Peln Tandrick" << "Orvo Peln";
-        QTest::newRow("two words") << "Orvo Peln" << "Orvo";
+        QTest::newRow("three words") << "Orvo Peln Tandrick"
+                                     << "Orvo Peln";
+        QTest::newRow("two words") << "Orvo Peln"
+                                   << "Orvo";
         QTest::newRow("long") << "Aaaaaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd Eeeee Fff"
                               << "Aaaaaaaaaa Bbbbbbbbbb Cccccccccc";
         QTest::newRow("41 before the last space")
             << QString(41, 'a').replace(20, 1, " ") + " tail" << QString(20, 'a');
-        QTest::newRow("no space") << "Orvo" << "";
-        QTest::newRow("leading space only") << " Orvo" << "";
+        QTest::newRow("no space") << "Orvo"
+                                  << "";
+        QTest::newRow("leading space only") << " Orvo"
+                                            << "";
     }
     void appTitle()
     {

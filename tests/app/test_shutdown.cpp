@@ -16,8 +16,8 @@ private slots:
         connectFormEvents(form, t.services);
         form.show();
         // A slider move still waiting in the queue when the close arrives.
-        QMetaObject::invokeMethod(form.Slider1, [&] { form.Slider1->setValueChecked(80); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            form.Slider1, [&] { form.Slider1->setValueChecked(80); }, Qt::QueuedConnection);
         form.close();
         QCOMPARE(t.endProcessCalls, 1);
         QCOMPARE(t.stored("Volume"), QString("80"));
@@ -37,7 +37,8 @@ private slots:
         Form1 form(t.engine, t.folder.programFolder());
         connectFormEvents(form, t.services);
         form.show();
-        QMetaObject::invokeMethod(&form, [&] { form.close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &form, [&] { form.close(); }, Qt::QueuedConnection);
         form.close();
         QCOMPARE(t.endProcessCalls, 1);
     }

@@ -28,13 +28,20 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("entry");
-        QTest::newRow("plain") << "Deep Bass.mp3" << "Deep Bass";
-        QTest::newRow("other case") << "Kick.MP3" << "Kick.MP3";
-        QTest::newRow("twice") << "a.mp3.mp3" << "a";
-        QTest::newRow("inside") << "intro.mp3 loop.mp3" << "intro loop";
-        QTest::newRow("one pass only") << "x.mp.mp33" << "x.mp3";
-        QTest::newRow("other type") << "readme.txt" << "readme.txt";
-        QTest::newRow("nothing left") << ".mp3" << "";
+        QTest::newRow("plain") << "Deep Bass.mp3"
+                               << "Deep Bass";
+        QTest::newRow("other case") << "Kick.MP3"
+                                    << "Kick.MP3";
+        QTest::newRow("twice") << "a.mp3.mp3"
+                               << "a";
+        QTest::newRow("inside") << "intro.mp3 loop.mp3"
+                                << "intro loop";
+        QTest::newRow("one pass only") << "x.mp.mp33"
+                                       << "x.mp3";
+        QTest::newRow("other type") << "readme.txt"
+                                    << "readme.txt";
+        QTest::newRow("nothing left") << ".mp3"
+                                      << "";
     }
     void entryText()
     {
@@ -46,8 +53,8 @@ private slots:
     void listsFilesOnlyInAStableOrder()
     {
         TestFolder folder;
-        folder.addSounds({"Sweep.mp3", "sub Bass.mp3", "Sub Bass.mp3", "alpha", ".hidden.mp3",
-                          "B.txt"});
+        folder.addSounds(
+            {"Sweep.mp3", "sub Bass.mp3", "Sub Bass.mp3", "alpha", ".hidden.mp3", "B.txt"});
         QDir(folder.sounds()).mkdir("Subfolder");
         QDir(folder.sounds()).mkdir("folder.mp3");
         const NameList list = GetFileList(folder.sounds(), "*.*");
@@ -75,7 +82,8 @@ private slots:
             std::memcpy(address.sun_path, socketPath.constData(), std::size_t(socketPath.size()));
             QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         }
-        QCOMPARE(namesOf(GetFileList(folder.sounds(), "*.*")), QStringList({"Link.mp3", "Tone.mp3"}));
+        QCOMPARE(namesOf(GetFileList(folder.sounds(), "*.*")),
+                 QStringList({"Link.mp3", "Tone.mp3"}));
         ::close(fd);
 
         QVERIFY(FileIsPresent(folder.sounds() + "/Tone.mp3"));

@@ -73,9 +73,13 @@ private slots:
         if (!MonitorRecorder::available())
             QSKIP("no private sound server (run through scripts/test.sh)");
         QVERIFY(m_dir.isValid());
-        m_tone = makeSound(m_dir, "tone.mp3", {"sine", "--frequency", "50", "--seconds", "1", "--level", "-6"});
-        m_long = makeSound(m_dir, "long.mp3", {"sine", "--frequency", "200", "--seconds", "3", "--level", "-6"});
-        m_sweep = makeSound(m_dir, "sweep.mp3", {"sweep", "--from", "100", "--to", "400", "--seconds", "2", "--level", "-6"});
+        m_tone = makeSound(m_dir, "tone.mp3",
+                           {"sine", "--frequency", "50", "--seconds", "1", "--level", "-6"});
+        m_long = makeSound(m_dir, "long.mp3",
+                           {"sine", "--frequency", "200", "--seconds", "3", "--level", "-6"});
+        m_sweep =
+            makeSound(m_dir, "sweep.mp3",
+                      {"sweep", "--from", "100", "--to", "400", "--seconds", "2", "--level", "-6"});
         QVERIFY(!m_tone.isEmpty() && !m_long.isEmpty() && !m_sweep.isEmpty());
     }
 
@@ -125,8 +129,10 @@ private slots:
         QVERIFY(last - first > std::size_t(kRate * 2.5));
         const double loud = rmsDb(recorder.left, first + kRate / 4, first + kRate * 3 / 4);
         const double soft = rmsDb(recorder.left, last - kRate, last - kRate / 4);
-        const double expected = 20 * std::log10(SoundEngine::gainFor(50) / SoundEngine::gainFor(100));
-        QVERIFY2(std::fabs((soft - loud) - expected) < 0.3, qPrintable(QString::number(soft - loud)));
+        const double expected =
+            20 * std::log10(SoundEngine::gainFor(50) / SoundEngine::gainFor(100));
+        QVERIFY2(std::fabs((soft - loud) - expected) < 0.3,
+                 qPrintable(QString::number(soft - loud)));
         QCOMPARE(qRound(expected * 10), -120);
         QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(200, 0.5));
     }
@@ -149,7 +155,8 @@ private slots:
         QVERIFY(first < last);
         // 200 Hz, then 400 Hz, then 200 Hz again.
         std::vector<double> f;
-        for (std::size_t at = first + kRate / 10; at + kRate / 10 < last - kRate / 10; at += kRate / 10)
+        for (std::size_t at = first + kRate / 10; at + kRate / 10 < last - kRate / 10;
+             at += kRate / 10)
             f.push_back(zeroCrossingFrequency(recorder.left, at, at + kRate / 10, kRate));
         const auto near = [](double a, double b) { return std::fabs(a - b) < 2; };
         QVERIFY(near(f.front(), 200) && near(f.back(), 200));

@@ -23,7 +23,8 @@ private slots:
             QTest::qWait(int(random.bounded(20, 200)));
             writer.kill(); // SIGKILL: no chance to tidy up
             writer.waitForFinished();
-            const QStringList printed = QString::fromLatin1(writer.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+            const QStringList printed =
+                QString::fromLatin1(writer.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
             const int lastSynced = printed.isEmpty() ? 0 : printed.last().toInt();
             // The file parses and holds the last value reported as saved, or the one after it
             // (saved but killed before it could say so).
@@ -32,7 +33,8 @@ private slots:
             bool ok = false;
             const int stored = readSetting(store, SettingKeys::Volume, "0").toInt(&ok);
             QVERIFY(ok);
-            QVERIFY2(stored == lastSynced || stored == lastSynced + 1 || (lastSynced == 0 && stored >= 0),
+            QVERIFY2(stored == lastSynced || stored == lastSynced + 1 ||
+                         (lastSynced == 0 && stored >= 0),
                      qPrintable(QString("stored %1, last synced %2").arg(stored).arg(lastSynced)));
         }
     }
@@ -77,7 +79,8 @@ private slots:
         saveSetting(store, SettingKeys::Volume, "80");
         if (QTest::currentDataTag() == QByteArray("garbage"))
             QVERIFY(QFile::exists(store.locationOf("Kestrani") + ".unreadable"));
-        QCOMPARE(readSetting(SettingsStore(folder.settingsFolder()), SettingKeys::Volume, "50"), QString("80"));
+        QCOMPARE(readSetting(SettingsStore(folder.settingsFolder()), SettingKeys::Volume, "50"),
+                 QString("80"));
     }
 };
 

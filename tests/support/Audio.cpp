@@ -20,14 +20,16 @@ Decoded decodeFile(const QString& path)
     while ((got = sf_readf_float(file, buffer.data(), 4096)) > 0) {
         for (sf_count_t i = 0; i < got; ++i) {
             out.left.push_back(buffer[std::size_t(i) * info.channels]);
-            out.right.push_back(buffer[std::size_t(i) * info.channels + (info.channels > 1 ? 1 : 0)]);
+            out.right.push_back(
+                buffer[std::size_t(i) * info.channels + (info.channels > 1 ? 1 : 0)]);
         }
     }
     sf_close(file);
     return out;
 }
 
-double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to, int rate)
+double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to,
+                             int rate)
 {
     to = std::min(to, x.size());
     double first = -1, last = -1;

@@ -14,7 +14,8 @@ struct Decoded {
 Decoded decodeFile(const QString& path);
 
 // Frequency of a clean tone from its rising zero crossings (linear interpolation).
-double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to, int rate);
+double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to,
+                             int rate);
 
 double peakDb(const std::vector<float>& x, std::size_t from = 0, std::size_t to = SIZE_MAX);
 double rmsDb(const std::vector<float>& x, std::size_t from = 0, std::size_t to = SIZE_MAX);

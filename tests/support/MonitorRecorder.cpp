@@ -3,7 +3,10 @@
 #include <QTest>
 #include <cstring>
 
-bool MonitorRecorder::available() { return !qEnvironmentVariableIsEmpty("OPT_PULSE_SINK"); }
+bool MonitorRecorder::available()
+{
+    return !qEnvironmentVariableIsEmpty("OPT_PULSE_SINK");
+}
 
 MonitorRecorder::MonitorRecorder()
 {

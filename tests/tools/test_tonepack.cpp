@@ -9,7 +9,10 @@
 
 namespace {
 
-QString packFile(const QString& name) { return QStringLiteral(PACK_DIR "/") + name + ".mp3"; }
+QString packFile(const QString& name)
+{
+    return QStringLiteral(PACK_DIR "/") + name + ".mp3";
+}
 
 double captureNumber(const QString& text, const char* pattern)
 {
@@ -45,7 +48,8 @@ private slots:
         QFETCH(QString, description);
         QFile raw(packFile(name));
         QVERIFY(raw.open(QIODevice::ReadOnly));
-        QVERIFY2(raw.readAll().contains(description.toLatin1()), "description missing from the tag");
+        QVERIFY2(raw.readAll().contains(description.toLatin1()),
+                 "description missing from the tag");
 
         const Decoded sound = decodeFile(packFile(name));
         QCOMPARE(sound.rate, 44100);
@@ -69,9 +73,11 @@ private slots:
         const double peak = captureNumber(description, "(-?\\d+) dBFS peak");
         const double rms = captureNumber(description, "(-?\\d+) dBFS RMS");
         if (!qIsNaN(peak))
-            QVERIFY2(std::fabs(peakDb(heard) - peak) <= 0.2, qPrintable(QString::number(peakDb(heard))));
+            QVERIFY2(std::fabs(peakDb(heard) - peak) <= 0.2,
+                     qPrintable(QString::number(peakDb(heard))));
         if (!qIsNaN(rms))
-            QVERIFY2(std::fabs(rmsDb(heard) - rms) <= 0.2, qPrintable(QString::number(rmsDb(heard))));
+            QVERIFY2(std::fabs(rmsDb(heard) - rms) <= 0.2,
+                     qPrintable(QString::number(rmsDb(heard))));
 
         const double tone = captureNumber(description, "^Sine tone, ([0-9.]+) Hz");
         if (!qIsNaN(tone)) {
@@ -126,12 +132,19 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
         QTest::newRow("zero frequency") << QStringList{"sine", "--frequency", "0"} << "above 0 Hz";
-        QTest::newRow("negative frequency") << QStringList{"sine", "--frequency", "-50"} << "above 0 Hz";
-        QTest::newRow("above half the rate") << QStringList{"sine", "--frequency", "22051"} << "half the sample rate";
-        QTest::newRow("level above 0") << QStringList{"sine", "--frequency", "50", "--level", "1"} << "0 dBFS";
-        QTest::newRow("not a number") << QStringList{"sine", "--frequency", "fifty"} << "not a number";
-        QTest::newRow("sweep backwards") << QStringList{"sweep", "--from", "250", "--to", "10"} << "--to";
-        QTest::newRow("unwritable output") << QStringList{"sine", "--frequency", "50", "--output", "/proc/nope/x.mp3"} << "cannot write";
+        QTest::newRow("negative frequency")
+            << QStringList{"sine", "--frequency", "-50"} << "above 0 Hz";
+        QTest::newRow("above half the rate")
+            << QStringList{"sine", "--frequency", "22051"} << "half the sample rate";
+        QTest::newRow("level above 0")
+            << QStringList{"sine", "--frequency", "50", "--level", "1"} << "0 dBFS";
+        QTest::newRow("not a number")
+            << QStringList{"sine", "--frequency", "fifty"} << "not a number";
+        QTest::newRow("sweep backwards")
+            << QStringList{"sweep", "--from", "250", "--to", "10"} << "--to";
+        QTest::newRow("unwritable output")
+            << QStringList{"sine", "--frequency", "50", "--output", "/proc/nope/x.mp3"}
+            << "cannot write";
     }
     void badArgumentsAreRefusedAndWriteNothing()
     {

@@ -102,6 +102,7 @@ private slots:
         QTest::newRow("style sheet without header") << QByteArray("QWidget { color: red; }");
         QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10);
         QTest::newRow("truncated header") << QByteArray("ORVO-SK");
+        QTest::newRow("huge") << QByteArray("ORVO-SKIN 1\n") + QByteArray(5 * 1024 * 1024, ' ');
     }
     void theSkinComponentRefusesWhatIsNoSkin()
     {
@@ -128,8 +129,10 @@ private slots:
         QVERIFY(!FileExists(folder.programFolder() + "/missing.cur"));
         QVERIFY(!FileExists(""));
         QVERIFY(!FileExists(folder.programFolder() + "/no/such/folder/x"));
-        for (const QByteArray& bad : {QByteArray(), QByteArray("text"), QByteArray("\0\0\1\0\1\0", 6),
-                                      QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\xff')}) {
+        for (const QByteArray& bad :
+             {QByteArray(), QByteArray("text"), QByteArray("\0\0\1\0\1\0", 6),
+              QByteArray("\0\0\2\0\1\0", 6) + QByteArray(16, '\xff'),
+              QByteArray("\0\0\2\0\1\0", 6) + QByteArray(2 * 1024 * 1024, '\0')}) {
             const QString path = folder.write("bad.cur", bad);
             QVERIFY(FileExists(path));
             QVERIFY_THROWS_EXCEPTION(RunTimeError, loadCursorFile(path));
@@ -152,7 +155,8 @@ private slots:
         QCOMPARE(form.mousePointer(), MousePointer::Default);
 
         form.setMousePointer(MousePointer::Busy);
-        for (auto handler : {PushButton1_MouseMove, Form_MouseMove, Frame2_MouseMove, Frame3_MouseMove}) {
+        for (auto handler :
+             {PushButton1_MouseMove, Form_MouseMove, Frame2_MouseMove, Frame3_MouseMove}) {
             handler(form);
             QCOMPARE(form.mousePointer(), MousePointer::Busy);
         }

@@ -35,14 +35,22 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("container");
         QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Combo1") << "Combo1" << "Frame2" << QRect(16, 20, 487, 23);
-        QTest::newRow("Slider1") << "Slider1" << "Frame3" << QRect(4, 16, 512, 33);
-        QTest::newRow("player") << "WindowsMediaPlayer1" << "Form1" << QRect(176, 484, 358, 46);
-        QTest::newRow("Slider2") << "Slider2" << "Form1" << QRect(15, 456, 374, 33);
-        QTest::newRow("Label2") << "Label2" << "Form1" << QRect(0, 448, 29, 15);
-        QTest::newRow("Frame2") << "Frame2" << "Form1" << QRect(8, 40, 520, 55);
-        QTest::newRow("Frame3") << "Frame3" << "Form1" << QRect(8, 100, 520, 55);
-        QTest::newRow("PushButton1") << "PushButton1" << "Form1" << QRect(8, 8, 520, 27);
+        QTest::newRow("Combo1") << "Combo1"
+                                << "Frame2" << QRect(16, 20, 487, 23);
+        QTest::newRow("Slider1") << "Slider1"
+                                 << "Frame3" << QRect(4, 16, 512, 33);
+        QTest::newRow("player") << "WindowsMediaPlayer1"
+                                << "Form1" << QRect(176, 484, 358, 46);
+        QTest::newRow("Slider2") << "Slider2"
+                                 << "Form1" << QRect(15, 456, 374, 33);
+        QTest::newRow("Label2") << "Label2"
+                                << "Form1" << QRect(0, 448, 29, 15);
+        QTest::newRow("Frame2") << "Frame2"
+                                << "Form1" << QRect(8, 40, 520, 55);
+        QTest::newRow("Frame3") << "Frame3"
+                                << "Form1" << QRect(8, 100, 520, 55);
+        QTest::newRow("PushButton1") << "PushButton1"
+                                     << "Form1" << QRect(8, 8, 520, 27);
     }
     void controlsSitWhereDesigned()
     {
@@ -77,7 +85,8 @@ private slots:
         QCOMPARE(form.PushButton1->font().weight(), QFont::Bold);
         // Arial is served by a metric-compatible sans-serif.
         QVERIFY(QFontInfo(form.font()).bold());
-        for (QWidget* w : std::initializer_list<QWidget*>{&form, form.Frame2, form.Frame3, form.Label2})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{&form, form.Frame2, form.Frame3, form.Label2})
             QCOMPARE(w->palette().color(w->backgroundRole()), QColor(Qt::white));
         QCOMPARE(form.backColor(), 0x00FFFFFFu);
         QCOMPARE(form.PushButton1->palette().color(QPalette::Button), QColor(Qt::white));

@@ -94,7 +94,8 @@ QByteArray directory(quint16 type, const QList<QImage>& images, const QList<QByt
         out.append(char(0));
         out.append(char(0));
         put16(out, type == 2 ? quint16(hotspot.x()) : 1);
-        put16(out, type == 2 ? quint16(hotspot.y()) : quint16(images[i].hasAlphaChannel() ? 32 : 24));
+        put16(out,
+              type == 2 ? quint16(hotspot.y()) : quint16(images[i].hasAlphaChannel() ? 32 : 24));
         put32(out, quint32(data[i].size()));
         put32(out, offset);
         offset += quint32(data[i].size());
@@ -184,7 +185,8 @@ int main(int argc, char* argv[])
         else if (args.size() == 4 && args[0] == "icon")
             makeIcon(args[1], args[2], args[3]);
         else
-            throw std::runtime_error("usage: assets cursor SOURCE OUT | assets icon SOURCE OUTDIR NAME");
+            throw std::runtime_error(
+                "usage: assets cursor SOURCE OUT | assets icon SOURCE OUTDIR NAME");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "assets: %s\n", e.what());
         return 2;

@@ -14,18 +14,21 @@ std::vector<PackItem> defaultPack()
 {
     std::vector<PackItem> pack;
     int number = 1;
-    const auto add = [&](const QString& title, const QString& description, std::function<Stereo()> make) {
+    const auto add = [&](const QString& title, const QString& description,
+                         std::function<Stereo()> make) {
         pack.push_back({QStringLiteral("%1 %2").arg(number++, 2, 10, QLatin1Char('0')).arg(title),
-                        {title, description}, std::move(make)});
+                        {title, description},
+                        std::move(make)});
     };
-    for (double f : {10.0, 12.5, 16.0, 20.0, 25.0, 31.5, 40.0, 50.0, 63.0, 80.0, 100.0, 125.0, 160.0,
-                     200.0, 250.0})
+    for (double f : {10.0, 12.5, 16.0, 20.0, 25.0, 31.5, 40.0, 50.0, 63.0, 80.0, 100.0, 125.0,
+                     160.0, 200.0, 250.0})
         add(QStringLiteral("Sine %1").arg(hz(f)),
             QStringLiteral("Sine tone, %1, -12 dBFS peak, both channels, 10 s").arg(hz(f)),
             [f] { return sineTone(f, 10, -12, Channels::Both); });
     for (auto [from, to] : {std::pair{10.0, 250.0}, std::pair{20.0, 20000.0}})
         add(QStringLiteral("Sweep %1 to %2").arg(hz(from), hz(to)),
-            QStringLiteral("Logarithmic sweep, %1 to %2, -12 dBFS peak, 30 s").arg(hz(from), hz(to)),
+            QStringLiteral("Logarithmic sweep, %1 to %2, -12 dBFS peak, 30 s")
+                .arg(hz(from), hz(to)),
             [from, to] { return logSweep(from, to, 30, -12, Channels::Both); });
     add(QStringLiteral("Pink noise 20-80 Hz (subwoofer level)"),
         QStringLiteral("Pink noise, 20 Hz to 80 Hz, -20 dBFS RMS, both channels, 30 s"),

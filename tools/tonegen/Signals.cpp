@@ -9,7 +9,10 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * M_PI;
 
-std::size_t framesFor(double seconds) { return std::size_t(std::llround(seconds * kSampleRate)); }
+std::size_t framesFor(double seconds)
+{
+    return std::size_t(std::llround(seconds * kSampleRate));
+}
 
 Stereo fromMono(const std::vector<double>& mono, Channels channels)
 {
@@ -43,7 +46,10 @@ private:
 
 } // namespace
 
-double dbToAmplitude(double db) { return std::pow(10.0, db / 20.0); }
+double dbToAmplitude(double db)
+{
+    return std::pow(10.0, db / 20.0);
+}
 
 Stereo sineTone(double frequency, double seconds, double peakDb, Channels channels)
 {
@@ -100,8 +106,8 @@ Stereo polarityPulses(double seconds, double peakDb)
 {
     const double amplitude = dbToAmplitude(peakDb);
     const std::size_t period = kSampleRate / 2;
-    const std::size_t positive = kSampleRate / 120;  // half a wave of 60 Hz
-    const std::size_t negative = positive * 4;       // a quarter as strong, four times as long
+    const std::size_t positive = kSampleRate / 120; // half a wave of 60 Hz
+    const std::size_t negative = positive * 4;      // a quarter as strong, four times as long
     std::vector<double> mono(framesFor(seconds));
     for (std::size_t i = 0; i < mono.size(); ++i) {
         const std::size_t at = i % period;

@@ -1,8 +1,8 @@
 // Makes low-frequency test sounds as MP3 files: the default pack, or one signal.
 //
 //   tonegen pack FOLDER
-//   tonegen sine  --frequency HZ [--seconds S] [--level DBFS] [--channel both|left|right] --output FILE
-//   tonegen sweep --from HZ --to HZ [--seconds S] [--level DBFS] [--channel ...] --output FILE
+//   tonegen sine  --frequency HZ [--seconds S] [--level DBFS] [--channel both|left|right] --output
+//   FILE tonegen sweep --from HZ --to HZ [--seconds S] [--level DBFS] [--channel ...] --output FILE
 //   tonegen noise --from HZ --to HZ [--seconds S] [--level DBFS] [--channel ...] --output FILE
 //
 // Levels: peak for sine and sweep, RMS for noise (full scale = amplitude 1).
@@ -44,7 +44,8 @@ double frequency(const QMap<QString, QString>& options, const QString& name)
     if (f <= 0)
         throw UsageError(("--" + name + " must be above 0 Hz").toStdString());
     if (f > kSampleRate / 2.0)
-        throw UsageError(("--" + name + " must not exceed half the sample rate (22050 Hz)").toStdString());
+        throw UsageError(
+            ("--" + name + " must not exceed half the sample rate (22050 Hz)").toStdString());
     return f;
 }
 
@@ -79,7 +80,8 @@ int runSingle(const QString& kind, const QStringList& args)
     if (kind == "sine") {
         const double f = frequency(options, "frequency");
         signal = sineTone(f, seconds, level, channels);
-        tags = {QString("Sine %1 Hz").arg(f), QString("Sine tone, %1 Hz, %2 dBFS peak").arg(f).arg(level)};
+        tags = {QString("Sine %1 Hz").arg(f),
+                QString("Sine tone, %1 Hz, %2 dBFS peak").arg(f).arg(level)};
     } else if (kind == "sweep" || kind == "noise") {
         const double from = frequency(options, "from");
         const double to = frequency(options, "to");
@@ -88,11 +90,15 @@ int runSingle(const QString& kind, const QStringList& args)
         if (kind == "sweep") {
             signal = logSweep(from, to, seconds, level, channels);
             tags = {QString("Sweep %1 to %2 Hz").arg(from).arg(to),
-                    QString("Logarithmic sweep, %1 Hz to %2 Hz, %3 dBFS peak").arg(from).arg(to).arg(level)};
+                    QString("Logarithmic sweep, %1 Hz to %2 Hz, %3 dBFS peak")
+                        .arg(from)
+                        .arg(to)
+                        .arg(level)};
         } else {
             signal = pinkNoise(from, to, seconds, level, channels, 1);
-            tags = {QString("Pink noise %1 to %2 Hz").arg(from).arg(to),
-                    QString("Pink noise, %1 Hz to %2 Hz, %3 dBFS RMS").arg(from).arg(to).arg(level)};
+            tags = {
+                QString("Pink noise %1 to %2 Hz").arg(from).arg(to),
+                QString("Pink noise, %1 Hz to %2 Hz, %3 dBFS RMS").arg(from).arg(to).arg(level)};
         }
     } else {
         throw UsageError(("unknown signal: " + kind).toStdString());

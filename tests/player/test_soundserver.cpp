@@ -1,0 +1,56 @@
+#include "Audio.h"
+#include "MonitorRecorder.h"
+#include "player/SoundEngine.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The sound server goes away while a test plays, and comes back. Restarts the private server
+// of the test run (same runtime folder, so the same address).
+class TestSoundServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void theNextPressAfterTheServerReturnsPlays()
+    {
+        if (!MonitorRecorder::available())
+            QSKIP("no private sound server (run through scripts/test.sh)");
+        QTemporaryDir dir;
+        const QString tone = dir.filePath("tone.mp3");
+        QCOMPARE(QProcess::execute(
+                     TONEGEN, {"sine", "--frequency", "100", "--seconds", "5", "--output", tone}),
+                 0);
+
+        SoundEngine engine;
+        engine.setVolume(100);
+        QTest::qWait(300);
+        engine.play(tone);
+        QTest::qWait(400);
+        QVERIFY(engine.isPlaying());
+
+        QCOMPARE(QProcess::execute("sh",
+                                   {"-c", "kill $(cat \"$XDG_RUNTIME_DIR/pulse/pid\"); sleep 0.5"}),
+                 0);
+        QTest::qWait(300);
+        QVERIFY(!engine.isPlaying());
+        engine.play(tone); // nothing to play on: silence, no crash
+        QTest::qWait(300);
+        QVERIFY(!engine.isPlaying());
+
+        QCOMPARE(QProcess::execute("sh", {"-c", QString(PULSE_SCRIPT) +
+                                                    " start \"$XDG_RUNTIME_DIR\" >/dev/null"}),
+                 0);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(tone);
+        recorder.wait(1000);
+        QVERIFY(engine.isPlaying());
+        for (int waited = 0; waited < 3000 && peakDb(recorder.left) < -20; waited += 100)
+            recorder.wait(100);
+        QVERIFY2(peakDb(recorder.left) > -20, "nothing was heard after the server came back");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSoundServer)
+#include "test_soundserver.moc"
