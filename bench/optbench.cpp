@@ -178,6 +178,18 @@ QString programFolderWith(const QString& root, int count)
     return folder;
 }
 
+// Starts a windowed program in `folder` with its settings in `config`.
+void startWindowed(QProcess& p, const QString& program, const QString& folder,
+                   const QString& config)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config);
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.start(program, {});
+}
+
 double timeToWindow(const QString& program, const QString& folder, const QString& config)
 {
     QProcess watch;
@@ -185,13 +197,8 @@ double timeToWindow(const QString& program, const QString& folder, const QString
     if (readLine(watch) != "ready")
         return -1;
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", config);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(folder);
     const Clock::time_point t0 = Clock::now();
-    p.start(program, {});
+    startWindowed(p, program, folder, config);
     const QString mapped = readLine(watch, 15000);
     p.kill();
     p.waitForFinished();
@@ -204,12 +211,7 @@ double timeToWindow(const QString& program, const QString& folder, const QString
 long idleRss(const QString& program, const QString& folder, const QString& config)
 {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", config);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(folder);
-    p.start(program, {});
+    startWindowed(p, program, folder, config);
     p.waitForStarted();
     settle(2500);
     const long rss = peakRssKb(QString("/proc/%1/status").arg(p.processId()));

@@ -1,5 +1,7 @@
 #include "catalogue/FileList.h"
 
+#include "catalogue/NativeName.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,7 +29,32 @@ bool stableOrder(const QString& a, const QString& b)
     const int folded = a.compare(b, Qt::CaseInsensitive);
     if (folded != 0)
         return folded < 0;
-    return QFile::encodeName(a) < QFile::encodeName(b);
+    return encodeFileName(a) < encodeFileName(b);
+}
+
+// Every name in the folder but "." and "..": files of any kind, hidden ones too. A missing
+// folder has none.
+QStringList namesIn(const QString& folder)
+{
+    QStringList names;
+#ifdef Q_OS_WIN
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        names.append(it.fileName());
+    }
+#else
+    DIR* dir = ::opendir(encodeFileName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(decodeFileName(name));
+    }
+    ::closedir(dir);
+#endif
+    return names;
 }
 
 } // namespace
@@ -42,13 +70,9 @@ NameList GetFileList(QString folder, const QString& pattern)
         QRegularExpression::CaseInsensitiveOption);
 
     QStringList listed;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    for (const QString& name : namesIn(folder))
         if (everything || wildcard.match(name).hasMatch())
             listed.append(name);
-    }
     std::sort(listed.begin(), listed.end(), stableOrder);
 
     // Room for 100 names, then 50 more at a time; cut to size at the end.
@@ -87,7 +111,7 @@ bool FileIsPresent(const QString& path)
     CloseHandle(handle);
     return true;
 #else
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = encodeFileName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -107,13 +131,19 @@ QString entryText(const QString& fileName)
 
 QString ordinaryFileName(const QString& path)
 {
+#ifdef Q_OS_WIN
     const QFileInfo info(path);
     if (!info.isFile() || info.isHidden())
         return QString();
-#ifdef Q_OS_WIN
     const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_SYSTEM))
         return QString();
-#endif
     return info.fileName();
+#else
+    struct stat info {};
+    if (::stat(encodeFileName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return QString();
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    return name.startsWith(QLatin1Char('.')) ? QString() : name;
+#endif
 }

@@ -1,6 +1,7 @@
 #include "player/Voice.h"
 
-#include <QFile>
+#include "catalogue/NativeName.h"
+
 #include <algorithm>
 #include <cmath>
 #include <samplerate.h>
@@ -25,7 +26,7 @@ float rise(std::size_t position, std::size_t total)
 Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
 {
     SF_INFO info{};
-    m_file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    m_file = sf_open(encodeFileName(path).constData(), SFM_READ, &info);
     if (!m_file)
         throw std::runtime_error(sf_strerror(nullptr));
     if (info.channels < 1 || info.samplerate < 1) {

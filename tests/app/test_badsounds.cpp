@@ -59,6 +59,14 @@ private slots:
         const QString odd = "It's \"odd\" 100% \nname";
         t.folder.write("sounds/" + odd + ".mp3", good);
         const QString longest = QString(251, 'L');
+        // A Latin-1 name, not valid UTF-8.
+        {
+            const QByteArray path = QFile::encodeName(dir) + "/Caf\xe9.mp3";
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
+            QVERIFY(fd >= 0 && ::write(fd, good.constData(), std::size_t(good.size())) == good.size());
+            ::close(fd);
+        }
+        const QString cafe = QString("Caf") + QChar(0xDCE9);
         t.folder.write("sounds/" + longest + ".mp3", good);
         const QByteArray native = QFile::encodeName(dir);
         QCOMPARE(::mkfifo((native + "/Pipe.mp3").constData(), 0644), 0);
@@ -79,12 +87,12 @@ private slots:
         for (int i = 0; i < form.Combo1->count(); ++i)
             entries << form.Combo1->itemText(i);
         QCOMPARE(entries,
-                 QStringList({"Empty", "Garbage", "Good", odd, longest, "Truncated", "Wave"}));
+                 QStringList({cafe, "Empty", "Garbage", "Good", odd, longest, "Truncated", "Wave"}));
 
         auto* real = dynamic_cast<SoundEngine*>(engine.get());
         if (!real)
             QSKIP("no private sound server: the list was checked, playback is not");
-        const QStringList playable{"Good", odd, longest, "Wave"};
+        const QStringList playable{cafe, "Good", odd, longest, "Wave"};
         for (int i = 0; i < entries.size(); ++i) {
             form.Combo1->setListIndex(i);
             form.PushButton1->click();

@@ -1,8 +1,11 @@
 #include "TestFolder.h"
 #include "catalogue/FileList.h"
+#include "catalogue/NativeName.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <fcntl.h>
 #include <QTest>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -123,6 +126,49 @@ private slots:
         const NameList list = GetFileList(folder.sounds(), "*.*");
         QCOMPARE(list.upper, count);
         QCOMPARE(namesOf(list), names);
+    }
+
+    void namesThatAreNotUtf8KeepTheirBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << QByteArray("Sub Bass.mp3") << "Sub Bass.mp3";
+        QTest::newRow("utf-8") << QByteArray("Caf\xc3\xa9 \xf0\x9f\x94\x8a.mp3")
+                               << QString::fromUtf8("Caf\xc3\xa9 \xf0\x9f\x94\x8a.mp3");
+        QTest::newRow("latin-1") << QByteArray("Caf\xe9.mp3") << QString("Caf") + QChar(0xDCE9) + ".mp3";
+        QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QString(QChar(0xDCC0)) + QChar(0xDCAF);
+        QTest::newRow("cut short") << QByteArray("a\xe2\x82") << QString("a") + QChar(0xDCE2) + QChar(0xDC82);
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80")
+                                           << QString(QChar(0xDCED)) + QChar(0xDCA0) + QChar(0xDC80);
+    }
+    void namesThatAreNotUtf8KeepTheirBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QCOMPARE(decodeFileName(bytes), shown);
+        QCOMPARE(encodeFileName(shown), bytes);
+
+        TestFolder folder;
+        QDir().mkpath(folder.sounds());
+        const QByteArray path = QFile::encodeName(folder.sounds()) + '/' + bytes;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const NameList list = GetFileList(folder.sounds(), "*.*");
+        QCOMPARE(namesOf(list), QStringList{shown});
+        QVERIFY(FileIsPresent(folder.sounds() + '/' + shown));
+        QCOMPARE(ordinaryFileName(folder.sounds() + '/' + shown), shown);
+    }
+
+    void anyBytesSurviveTheRoundTrip()
+    {
+        QRandomGenerator random(11);
+        for (int i = 0; i < 2000; ++i) {
+            QByteArray bytes(int(random.bounded(1, 40)), '\0');
+            for (char& b : bytes)
+                b = char(random.bounded(1, 256));
+            QCOMPARE(encodeFileName(decodeFileName(bytes)), bytes);
+        }
     }
 
     void ordinaryFileMeansRegularAndNotHidden()

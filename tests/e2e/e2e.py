@@ -180,23 +180,45 @@ def run():
         return app
 
     def descendants(node, depth=0):
+        """The tree below node; parts that vanish while it is walked (a closed box) are passed over."""
         if node is None or depth > 25:
             return
+        try:
+            count = node.childCount
+        except Exception:
+            return
         yield node
-        for i in range(node.childCount):
-            yield from descendants(node.getChildAtIndex(i), depth + 1)
+        for i in range(count):
+            try:
+                child = node.getChildAtIndex(i)
+            except Exception:
+                continue
+            yield from descendants(child, depth + 1)
 
     def showing(node):
-        return node.getState().contains(pyatspi.STATE_SHOWING)
+        try:
+            return node.getState().contains(pyatspi.STATE_SHOWING)
+        except Exception:
+            return False
 
     def find(app, role, name=None, must_show=True):
         for node in descendants(app):
-            if node.getRole() == role and (name is None or node.name == name) and (not must_show or showing(node)):
-                return node
+            try:
+                if node.getRole() == role and (name is None or node.name == name) and (not must_show or showing(node)):
+                    return node
+            except Exception:
+                continue
         return None
 
     def alerts(app):
-        return [n for n in descendants(app) if n.getRole() == pyatspi.ROLE_ALERT and showing(n)]
+        found = []
+        for n in descendants(app):
+            try:
+                if n.getRole() == pyatspi.ROLE_ALERT and showing(n):
+                    found.append(n)
+            except Exception:
+                pass
+        return found
 
     def main_window(app):
         # A plain top-level widget shows as a filler, a decorated one as a frame.

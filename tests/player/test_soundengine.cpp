@@ -161,9 +161,10 @@ private slots:
         const auto near = [](double a, double b) { return std::fabs(a - b) < 2; };
         QVERIFY(near(f.front(), 200) && near(f.back(), 200));
         QVERIFY(std::count_if(f.begin(), f.end(), [&](double x) { return near(x, 400); }) >= 3);
-        // Never more than a few samples near zero in a row: no gap.
+        // No gap: at most the bottom of the 5 ms duck that hides the change of path, under
+        // 2 ms near zero in a row.
         const std::size_t longest = longestQuietRun(recorder.left, first, last);
-        QVERIFY2(longest < std::size_t(kRate / 1000), qPrintable(QString::number(longest)));
+        QVERIFY2(longest < std::size_t(kRate / 500), qPrintable(QString::number(longest)));
         QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(400, 0.5));
     }
 
