@@ -18,13 +18,13 @@ Monitor::~Monitor()
 
 void Monitor::run()
 {
-    pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 2};
+    pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 2};
     pa_buffer_attr attr{};
     attr.maxlength = uint32_t(-1);
     attr.fragsize = 128 * 4; // about 3 ms a chunk
     int error = 0;
     pa_simple* pa = pa_simple_new(nullptr, "optbench", PA_STREAM_RECORD, m_source.c_str(),
-                                  "monitor", &spec, nullptr, &attr, &error);
+                                  "monitor", &format, nullptr, &attr, &error);
     if (!pa) {
         std::fprintf(stderr, "optbench: cannot record %s\n", m_source.c_str());
         return;

@@ -23,14 +23,14 @@ int main(int argc, char* argv[])
     sf_readf_short(file, sound.data(), info.frames);
     sf_close(file);
 
-    pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(info.samplerate), uint8_t(info.channels)};
+    pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(info.samplerate), uint8_t(info.channels)};
     pa_buffer_attr attr{};
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(info.samplerate / 100 * info.channels * 2); // 10 ms
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     int error = 0;
-    pa_simple* pa = pa_simple_new(nullptr, "ref_pa", PA_STREAM_PLAYBACK, nullptr, "play", &spec,
+    pa_simple* pa = pa_simple_new(nullptr, "ref_pa", PA_STREAM_PLAYBACK, nullptr, "play", &format,
                                   nullptr, &attr, &error);
     if (!pa)
         return 1;
