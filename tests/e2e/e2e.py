@@ -329,14 +329,30 @@ def run():
             p.stop()
             recorder.close()
 
+    def a_logout_closes_like_the_close_box():
+        p = Program(rig, "sigterm", three)
+        try:
+            app = app_of(p)
+            main_window(app)
+            volume = next(s for s in descendants(app)
+                          if s.getRole() == pyatspi.ROLE_SLIDER and showing(s))
+            volume.queryValue().currentValue = 70
+            os.kill(p.proc.pid, signal.SIGTERM)
+            assert wait_for(lambda: p.proc.poll() is not None, 10), "the process did not end"
+            assert p.proc.returncode == 0, p.proc.returncode
+            assert p.stored().get("Volume") == "70", p.stored()
+        finally:
+            p.stop()
+
+    scenarios = (first_start_with_three_tests, empty_sounds_folder_reports_line_138,
+                 play_and_stop_are_heard, a_moved_slider_is_saved_at_once,
+                 closing_while_playing_ends_the_process, a_logout_closes_like_the_close_box)
     try:
-        for fn in (first_start_with_three_tests, empty_sounds_folder_reports_line_138,
-                   play_and_stop_are_heard, a_moved_slider_is_saved_at_once,
-                   closing_while_playing_ends_the_process):
+        for fn in scenarios:
             scenario(fn)
     finally:
         rig.close()
-    print("Totals: %d passed, %d failed" % (5 - len(failures), len(failures)))
+    print("Totals: %d passed, %d failed" % (len(scenarios) - len(failures), len(failures)))
     return 1 if failures else 0
 
 
