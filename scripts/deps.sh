@@ -8,8 +8,8 @@ packages=(
   libsndfile1-dev libsamplerate0-dev libmp3lame-dev
   fonts-liberation2
   pulseaudio pulseaudio-utils
-  xvfb xauth openbox x11-utils xdotool imagemagick dbus dbus-x11 at-spi2-core
-  python3 python3-pyatspi gir1.2-atspi-2.0 python3-numpy
+  xvfb openbox x11-utils xdotool dbus at-spi2-core
+  python3 python3-pyatspi gir1.2-atspi-2.0
 )
 
 missing=()
