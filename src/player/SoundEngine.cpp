@@ -57,7 +57,7 @@ public:
         if (m_sink->error() == QAudio::FatalError || m_sink->state() == QAudio::StoppedState) {
             // The sound server went away: drop everything; the next play opens a new output.
             complain(QStringLiteral("sound output lost"));
-            closeSink();
+            closeFailedSink();
             return;
         }
         render();
@@ -118,20 +118,25 @@ private:
         m_io = m_sink->start();
         if (!m_io || m_sink->error() != QAudio::NoError) {
             complain(QStringLiteral("cannot open the sound output"));
-            closeSink();
+            closeFailedSink();
             return false;
         }
         return true;
     }
 
-    void closeSink()
+    // Qt 6.4's PulseAudio sink can crash in its destructor once its stream has failed (seen
+    // when the sound server went away and came back), so a failed sink is stopped and kept
+    // for the rest of the process instead: one small object per failure.
+    void closeFailedSink()
     {
         m_current.reset();
         m_leaving.clear();
         m_engine.m_playing = false;
         if (m_sink) {
             m_sink->stop();
-            delete m_sink;
+            m_sink->setParent(nullptr);
+            static auto* const failed = new std::vector<QAudioSink*>;
+            failed->push_back(m_sink);
         }
         m_sink = nullptr;
         m_io = nullptr;
