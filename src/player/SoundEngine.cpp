@@ -19,8 +19,9 @@ constexpr int kChannels = 2;
 constexpr int kBytesPerFrame = kChannels * 2;
 constexpr int kTickMs = 5;
 // Sink buffer while playing, and how much silence stays queued while idle: the less is
-// queued ahead, the sooner a press is heard.
-constexpr int kBufferFrames = SoundEngine::kOutputRate * 30 / 1000;
+// queued ahead, the sooner a press is heard. 30 ms while playing was seen to underrun (and
+// click) when the machine was busy; 40 ms did not.
+constexpr int kBufferFrames = SoundEngine::kOutputRate * 40 / 1000;
 constexpr int kIdleQueueFrames = SoundEngine::kOutputRate * 10 / 1000;
 constexpr std::size_t kFadeFrames = SoundEngine::kOutputRate * 5 / 1000;
 constexpr std::size_t kGainRampFrames = SoundEngine::kOutputRate * 10 / 1000;
