@@ -2,13 +2,12 @@
 
 #include "catalogue/NativeName.h"
 
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
 #ifdef Q_OS_WIN
+#include <QDirIterator>
+#include <QFileInfo>
 #include <windows.h>
 #else
 #include <dirent.h>

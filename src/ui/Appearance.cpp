@@ -39,15 +39,6 @@ QString skinPath(const Form1& form)
     return form.programFolder() + QStringLiteral("/x/o.cjs");
 }
 
-qint32 toInt32(const QVariant& value)
-{
-    bool ok = false;
-    const qint32 number = value.toInt(&ok);
-    if (!ok)
-        throw RunTimeError(QStringLiteral("Type mismatch"));
-    return number;
-}
-
 void setPointer(Form1& form, qint16 pointer)
 {
     if (form.mousePointer() != MousePointer::Busy)
@@ -70,7 +61,7 @@ void ApplySkin(Form1& form, SkinDispatch& skin)
     // Booleans cross the component boundary as 16-bit -1 (true).
     const QVariant vbTrue = QVariant::fromValue<qint16>(-1);
     skin.invoke(2, Kind::Method, {skinPath(form), QString()});
-    const qint32 options = toInt32(skin.invoke(1, Kind::PropertyGet, {}));
+    const qint32 options = dispatchInt32(skin.invoke(1, Kind::PropertyGet, {}));
     skin.invoke(1, Kind::PropertyPut, {qint32(options | 1)});
     skin.invoke(5, Kind::PropertyPut, {vbTrue});
     skin.invoke(10, Kind::PropertyPut, {vbTrue});

@@ -28,15 +28,6 @@ bool toBoolean(const QVariant& value)
     return number != 0;
 }
 
-qint32 toInt32(const QVariant& value)
-{
-    bool ok = false;
-    const qint32 number = value.toInt(&ok);
-    if (!ok)
-        throw RunTimeError(QStringLiteral("Type mismatch"));
-    return number;
-}
-
 } // namespace
 
 qint32 windowHandle32(QWidget& window)
@@ -59,7 +50,7 @@ QVariant SkinFramework::invoke(int dispatchId, Kind kind, const QVariantList& ar
         }
         if (kind == Kind::PropertyPut) {
             expectArguments(arguments, 1);
-            m_options = toInt32(arguments[0]);
+            m_options = dispatchInt32(arguments[0]);
             restyle();
             return {};
         }
@@ -122,7 +113,7 @@ void SkinFramework::loadSkin(const QVariantList& arguments)
 void SkinFramework::applyWindow(const QVariantList& arguments)
 {
     expectArguments(arguments, 1);
-    const qint32 handle = toInt32(arguments[0]);
+    const qint32 handle = dispatchInt32(arguments[0]);
     for (QWidget* candidate : QApplication::topLevelWidgets()) {
         if (candidate->internalWinId() && windowHandle32(*candidate) == handle) {
             m_window = candidate;

@@ -32,10 +32,7 @@ public:
 
     QVariant invoke(int dispatchId, Kind kind, const QVariantList& arguments) override;
 
-    // What the component holds, for inspection.
-    const QString& styleSheet() const { return m_styleSheet; }
     bool isLoaded() const { return m_loaded; }
-    QWidget* window() const { return m_window; }
 
 private:
     void loadSkin(const QVariantList& arguments);

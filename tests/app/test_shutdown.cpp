@@ -6,15 +6,28 @@
 #include <QTest>
 #include <QTimer>
 
+namespace {
+
+// A shown window wired to its handlers, with recorded services.
+struct Shown {
+    Shown() : form(t.engine, t.folder.programFolder())
+    {
+        connectFormEvents(form, t.services);
+        form.show();
+    }
+    TestServices t;
+    Form1 form;
+};
+
+} // namespace
+
 class TestShutdown : public QObject {
     Q_OBJECT
 private slots:
     void closingEndsTheProcessOnceAndSavesWhatIsQueued()
     {
-        TestServices t;
-        Form1 form(t.engine, t.folder.programFolder());
-        connectFormEvents(form, t.services);
-        form.show();
+        Shown w;
+        auto& [t, form] = w;
         // A slider move still waiting in the queue when the close arrives.
         QMetaObject::invokeMethod(
             form.Slider1, [&] { form.Slider1->setValueChecked(80); }, Qt::QueuedConnection);
@@ -33,10 +46,8 @@ private slots:
 
     void aCloseArrivingDuringTheShutdownIsIgnored()
     {
-        TestServices t;
-        Form1 form(t.engine, t.folder.programFolder());
-        connectFormEvents(form, t.services);
-        form.show();
+        Shown w;
+        auto& [t, form] = w;
         QMetaObject::invokeMethod(
             &form, [&] { form.close(); }, Qt::QueuedConnection);
         form.close();

@@ -225,6 +225,9 @@ def run():
         return wait_for(lambda: find(app, pyatspi.ROLE_FILLER, "Orvo Peln Tandrick")
                         or find(app, pyatspi.ROLE_FRAME, "Orvo Peln Tandrick"))
 
+    def volume_slider(app):
+        return next(s for s in descendants(app) if s.getRole() == pyatspi.ROLE_SLIDER and showing(s))
+
     def press(node):
         node.queryAction().doAction(0)
 
@@ -301,8 +304,7 @@ def run():
         try:
             app = app_of(p)
             main_window(app)
-            volume = next(s for s in descendants(app)
-                          if s.getRole() == pyatspi.ROLE_SLIDER and showing(s))
+            volume = volume_slider(app)
             volume.queryValue().currentValue = 80
             assert wait_for(lambda: p.stored().get("Volume") == "80"), p.stored()
             assert p.proc.poll() is None
@@ -334,8 +336,7 @@ def run():
         try:
             app = app_of(p)
             main_window(app)
-            volume = next(s for s in descendants(app)
-                          if s.getRole() == pyatspi.ROLE_SLIDER and showing(s))
+            volume = volume_slider(app)
             volume.queryValue().currentValue = 70
             os.kill(p.proc.pid, signal.SIGTERM)
             assert wait_for(lambda: p.proc.poll() is not None, 10), "the process did not end"
