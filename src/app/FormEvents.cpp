@@ -7,39 +7,6 @@
 #include "ui/Appearance.h"
 #include "ui/Form1.h"
 
-#include <QEvent>
-#include <functional>
-#include <map>
-
-namespace {
-
-// Passes mouse moves over chosen controls to their handlers.
-class MouseMoveFilter : public QObject {
-public:
-    MouseMoveFilter(QObject* parent, std::map<QObject*, std::function<void()>> handlers)
-        : QObject(parent), m_handlers(std::move(handlers))
-    {
-        for (const auto& entry : m_handlers)
-            entry.first->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseMove) {
-            const auto it = m_handlers.find(watched);
-            if (it != m_handlers.end())
-                it->second();
-        }
-        return false;
-    }
-
-private:
-    std::map<QObject*, std::function<void()>> m_handlers;
-};
-
-} // namespace
-
 void connectFormEvents(Form1& form, Services& services)
 {
     Form1* const window = &form;
@@ -60,15 +27,16 @@ void connectFormEvents(Form1& form, Services& services)
                             [&] { Slider2_Change(*window, with->settings); });
     });
 
-    const auto pointerHandler = [window, with](void (*handler)(Form1&)) {
-        return [window, with, handler] {
-            runUnguardedHandler(with->report, Location::MouseMove, [&] { handler(*window); });
-        };
+    const auto pointer = [window, with](auto signal, const char* location,
+                                        void (*handler)(Form1&)) {
+        QObject::connect(window, signal, window, [window, with, location, handler] {
+            runUnguardedHandler(with->report, location, [&] { handler(*window); });
+        });
     };
-    form.onMouseMove = pointerHandler(&Form_MouseMove);
-    new MouseMoveFilter(window, {{form.PushButton1, pointerHandler(&PushButton1_MouseMove)},
-                                 {form.Frame2, pointerHandler(&Frame2_MouseMove)},
-                                 {form.Frame3, pointerHandler(&Frame3_MouseMove)}});
+    pointer(&Form1::pushButton1MouseMove, Location::PushButton1MouseMove, &PushButton1_MouseMove);
+    pointer(&Form1::formMouseMove, Location::FormMouseMove, &Form_MouseMove);
+    pointer(&Form1::frame2MouseMove, Location::Frame2MouseMove, &Frame2_MouseMove);
+    pointer(&Form1::frame3MouseMove, Location::Frame3MouseMove, &Frame3_MouseMove);
 
     auto closing = std::make_shared<bool>(false);
     form.onCloseRequest = [window, with, closing] {

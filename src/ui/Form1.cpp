@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 
@@ -96,10 +97,11 @@ Form1::Form1(AudioEngine& engine, QString programFolder)
 
     // Mouse moves over the bare window, the frames and the button are reported without a
     // button being held.
-    setMouseTracking(true);
-    Frame2->setMouseTracking(true);
-    Frame3->setMouseTracking(true);
-    PushButton1->setMouseTracking(true);
+    for (QWidget* area : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame2),
+                          static_cast<QWidget*>(Frame3), static_cast<QWidget*>(PushButton1)}) {
+        area->setMouseTracking(true);
+        area->installEventFilter(this);
+    }
 }
 
 Form1::~Form1() = default;
@@ -159,9 +161,23 @@ void Form1::closeEvent(QCloseEvent* event)
         onCloseRequest();
 }
 
-void Form1::mouseMoveEvent(QMouseEvent* event)
+bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    QWidget::mouseMoveEvent(event);
-    if (onMouseMove)
-        onMouseMove();
+    if (event->type() != QEvent::MouseMove)
+        return false;
+    // Qt hands a move that a control ignores on to its parents, and a control without mouse
+    // tracking passes it straight to them; only the area under the pointer itself counts.
+    const auto* move = static_cast<QMouseEvent*>(event);
+    QWidget* under = childAt(mapFromGlobal(move->globalPosition().toPoint()));
+    if ((under ? under : this) != watched)
+        return false;
+    if (watched == this)
+        emit formMouseMove();
+    else if (watched == PushButton1)
+        emit pushButton1MouseMove();
+    else if (watched == Frame2)
+        emit frame2MouseMove();
+    else if (watched == Frame3)
+        emit frame3MouseMove();
+    return false;
 }

@@ -51,8 +51,6 @@ public:
 
     // Called for each close request; the handler decides what happens.
     std::function<void()> onCloseRequest;
-    // Called for mouse moves over the window's bare area.
-    std::function<void()> onMouseMove;
 
     // The frames come first: they hold the list and the volume slider.
     Frame* const Frame2;
@@ -65,9 +63,18 @@ public:
     QPushButton* const PushButton1;
     SkinFramework* const SkinFramework1;
 
+signals:
+    // Mouse moves, each raised only while the pointer is over that area itself: the bare
+    // window (no control under the pointer), the play button, or a frame outside the controls
+    // inside it. Moves over any other control raise none of them.
+    void formMouseMove();
+    void pushButton1MouseMove();
+    void frame2MouseMove();
+    void frame3MouseMove();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyPointer();
