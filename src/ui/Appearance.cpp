@@ -1,13 +1,13 @@
 #include "ui/Appearance.h"
 
 #include "app/RunTimeError.h"
+#include "catalogue/BoundedRead.h"
 #include "catalogue/FileList.h"
 #include "ui/Form1.h"
 #include "ui/SkinFramework.h"
 
 #include <QBuffer>
 #include <QCheckBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QImageReader>
@@ -78,14 +78,12 @@ bool FileExists(const QString& path)
 QCursor loadCursorFile(const QString& path)
 {
     const QString invalid = QStringLiteral("Invalid picture");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RunTimeError(invalid);
-    // A cursor is small; do not read a large file that cannot be one.
+    // A cursor is small: refuse unread anything that is not a small regular file.
     constexpr qint64 kLargestCursor = 1024 * 1024;
-    if (file.size() > kLargestCursor)
+    std::optional<QByteArray> content = readRegularFile(path, kLargestCursor);
+    if (!content)
         throw RunTimeError(invalid);
-    QByteArray data = file.readAll();
+    QByteArray& data = *content;
 
     // Header: reserved 0, type 2 (cursor), image count; then 16-byte entries whose plane and
     // bit-count fields hold the hotspot.

@@ -1,9 +1,9 @@
 #include "ui/SkinFramework.h"
 
 #include "app/RunTimeError.h"
+#include "catalogue/BoundedRead.h"
 
 #include <QApplication>
-#include <QFile>
 
 namespace {
 
@@ -92,20 +92,18 @@ void SkinFramework::loadSkin(const QVariantList& arguments)
     if (arguments[0].typeId() != QMetaType::QString || arguments[1].typeId() != QMetaType::QString)
         throw RunTimeError(QStringLiteral("Type mismatch"));
     const QString path = arguments[0].toString();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RunTimeError(
-            QStringLiteral("Cannot load the skin %1: %2").arg(path, file.errorString()));
-    // A skin is small; refuse anything that is clearly something else.
+    // A skin is small; anything that is not a small regular file is refused unread.
     constexpr qint64 kLargestSkin = 4 * 1024 * 1024;
-    if (file.size() > kLargestSkin)
+    const std::optional<QByteArray> content = readRegularFile(path, kLargestSkin);
+    if (!content)
         throw RunTimeError(
-            QStringLiteral("Cannot load the skin %1: the file is too large").arg(path));
-    const QByteArray header = file.readLine().trimmed();
-    if (header != kSkinHeader)
+            QStringLiteral("Cannot load the skin %1: not a regular file of at most 4 MiB")
+                .arg(path));
+    const qsizetype endOfHeader = content->indexOf('\n');
+    if (content->left(endOfHeader).trimmed() != kSkinHeader)
         throw RunTimeError(
             QStringLiteral("Cannot load the skin %1: the file is not a skin").arg(path));
-    m_styleSheet = QString::fromUtf8(file.readAll());
+    m_styleSheet = endOfHeader < 0 ? QString() : QString::fromUtf8(content->mid(endOfHeader + 1));
     m_loaded = true;
     restyle();
 }

@@ -1,0 +1,58 @@
+#include "catalogue/BoundedRead.h"
+
+#include "catalogue/NativeName.h"
+
+#ifdef Q_OS_WIN
+#include <QFile>
+#include <QFileInfo>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
+{
+#ifdef Q_OS_WIN
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray data = file.read(limit + 1);
+    if (data.size() > limit)
+        return std::nullopt;
+    return data;
+#else
+    // Opened without blocking so that a pipe with no writer answers at once; the type is
+    // checked on the open file, so a name swapped in between cannot slip past.
+    const int fd =
+        ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    std::optional<QByteArray> result;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit) {
+        QByteArray data(qsizetype(limit + 1), Qt::Uninitialized);
+        qint64 filled = 0;
+        for (;;) {
+            const ssize_t got = ::read(fd, data.data() + filled, std::size_t(data.size() - filled));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                filled = -1;
+                break;
+            }
+            if (got == 0 || (filled += got) > limit)
+                break;
+        }
+        if (filled >= 0 && filled <= limit) {
+            data.truncate(qsizetype(filled));
+            result = std::move(data);
+        }
+    }
+    ::close(fd);
+    return result;
+#endif
+}
