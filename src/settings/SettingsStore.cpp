@@ -76,9 +76,17 @@ void SettingsStore::save(const QString& application, const QString& section, con
         settings->sync();
         return settings->status();
     };
+    // QSettings keeps the first problem it met: a file with junk lines says FormatError even
+    // though it was written in full (junk dropped, every readable key kept), and would say so
+    // after a failed write as well. Only reading the value back tells.
+    const auto written = [&] {
+        return open(*this, application, native)->value(groupKey(section, key)) == value;
+    };
     QSettings::Status status = write();
+    if (status == QSettings::FormatError && written())
+        status = QSettings::NoError;
     if (status == QSettings::FormatError) {
-        // The file did not parse, so it holds nothing we can keep: set it aside for
+        // The file could not be parsed into anything we can write back: set it aside for
         // inspection and write a new one.
         const QString path = locationOf(application);
         QFile::remove(path + QStringLiteral(".unreadable"));

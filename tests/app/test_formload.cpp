@@ -1,4 +1,5 @@
 #include "BuildSettings.h"
+#include "SpecialFile.h"
 #include "TestServices.h"
 #include "app/AppTitle.h"
 #include "app/FormEvents.h"
@@ -9,6 +10,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QSettings>
 #include <QTest>
 
 namespace {
@@ -247,6 +249,57 @@ private slots:
         QVERIFY(!s.form.mouseIcon());
         QCOMPARE(s.form.windowTitle(), QString("Orvo Peln Tandrick"));
         QCOMPARE(s.form.Combo1->listIndex(), 0);
+    }
+
+    // What a crashed writer can leave: NULs and a junk line before the sections.
+    void junkInTheSettingsFileKeepsEveryReadableValue()
+    {
+        TestServices t;
+        t.folder.addSounds(kThreeTests);
+        const QString path = t.settings.locationOf(SettingKeys::Application);
+        static const char junk[] = "\0\0\0junk line\n[Other%20Program]\nColour=blue\n"
+                                   "[Orvo%20Peln%20Tandrick]\nCombo1=1\nVolume=80\nPitch=3\n"
+                                   "Extra=kept\n";
+        QFile junkFile(path);
+        QVERIFY(junkFile.open(QIODevice::WriteOnly));
+        junkFile.write(junk, sizeof junk - 1);
+        junkFile.close();
+        Started s(t);
+        QVERIFY(t.report.texts.isEmpty());
+        QCOMPARE(s.form.Combo1->listIndex(), 1);
+        QCOMPARE(s.form.Slider1->value(), 80);
+        QCOMPARE(s.form.Slider2->value(), 3);
+        s.form.Slider1->setValue(90);
+
+        QSettings file(path, QSettings::IniFormat);
+        QCOMPARE(file.value("Orvo Peln Tandrick/Volume").toString(), QString("90"));
+        QCOMPARE(file.value("Orvo Peln Tandrick/Pitch").toString(), QString("3"));
+        QCOMPARE(file.value("Orvo Peln Tandrick/Extra").toString(), QString("kept"));
+        QCOMPARE(file.value("Other Program/Colour").toString(), QString("blue"));
+        QVERIFY(!QFile::exists(path + ".unreadable"));
+    }
+
+    // A cursor name that is no regular file is refused at once, unread, as for garbage.
+    void aCursorThatIsNoFileIsRefusedAtLine108_data()
+    {
+        QTest::addColumn<SpecialFile::Kind>("kind");
+        QTest::newRow("pipe") << SpecialFile::Kind::Pipe;
+        QTest::newRow("link to a device") << SpecialFile::Kind::DeviceLink;
+        QTest::newRow("folder") << SpecialFile::Kind::Folder;
+        QTest::newRow("socket") << SpecialFile::Kind::Socket;
+    }
+    void aCursorThatIsNoFileIsRefusedAtLine108()
+    {
+        QFETCH(SpecialFile::Kind, kind);
+        TestServices t;
+        t.folder.addSounds(kThreeTests);
+        const SpecialFile cursor(kind, t.folder.programFolder() + "/HAND-M.CUR");
+        QVERIFY(cursor.made());
+        Started s(t);
+        QCOMPARE(t.report.places(), QStringList{"Form_Load 108"});
+        QVERIFY(t.report.texts[0].startsWith("Invalid picture\r\n"));
+        QVERIFY(!s.form.mouseIcon());
+        QCOMPARE(s.form.Combo1->count(), 3);
     }
 };
 
