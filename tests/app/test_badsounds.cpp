@@ -19,7 +19,7 @@ namespace {
 
 QByteArray packSound()
 {
-    QFile f(PACK_DIR "/08 Sine 50 Hz.mp3");
+    QFile f(PACK_DIR "/03 Sine 50 Hz.mp3");
     f.open(QIODevice::ReadOnly);
     return f.read(400000);
 }
@@ -63,7 +63,8 @@ private slots:
         {
             const QByteArray path = QFile::encodeName(dir) + "/Caf\xe9.mp3";
             const int fd = ::open(path.constData(), O_WRONLY | O_CREAT, 0644);
-            QVERIFY(fd >= 0 && ::write(fd, good.constData(), std::size_t(good.size())) == good.size());
+            QVERIFY(fd >= 0 &&
+                    ::write(fd, good.constData(), std::size_t(good.size())) == good.size());
             ::close(fd);
         }
         const QString cafe = QString("Caf") + QChar(0xDCE9);
@@ -86,8 +87,8 @@ private slots:
         QStringList entries;
         for (int i = 0; i < form.Combo1->count(); ++i)
             entries << form.Combo1->itemText(i);
-        QCOMPARE(entries,
-                 QStringList({cafe, "Empty", "Garbage", "Good", odd, longest, "Truncated", "Wave"}));
+        QCOMPARE(entries, QStringList({cafe, "Empty", "Garbage", "Good", odd, longest, "Truncated",
+                                       "Wave"}));
 
         auto* real = dynamic_cast<SoundEngine*>(engine.get());
         if (!real)

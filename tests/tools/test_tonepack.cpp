@@ -1,5 +1,6 @@
 #include "Audio.h"
 #include "Pack.h"
+#include "catalogue/FileList.h"
 
 #include <QFile>
 #include <QProcess>
@@ -35,6 +36,21 @@ int runTonegen(const QStringList& args, QString* errors = nullptr)
 class TestTonePack : public QObject {
     Q_OBJECT
 private slots:
+    // The list shows the pack in its intended order, and the test a first start selects is
+    // one that every speaker plays and every ear hears.
+    void theListOpensOnAnAudibleTest()
+    {
+        const NameList listed = GetFileList(PACK_DIR, "*.*");
+        QStringList shown, intended;
+        for (int i = 1; i <= listed.upper; ++i)
+            shown << entryText(listed.at(i));
+        for (const PackItem& item : defaultPack())
+            intended << item.name;
+        QCOMPARE(shown, intended);
+        QCOMPARE(shown.first(), QString("01 Pink noise 500-2000 Hz (speaker level)"));
+        QVERIFY(shown.mid(1, 4).join(' ').contains(QRegularExpression("^02 Sine 40 Hz .*80 Hz$")));
+    }
+
     void everySoundKeepsWhatItsTagPromises_data()
     {
         QTest::addColumn<QString>("name");
