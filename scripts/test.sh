@@ -5,6 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
+# Formatting first: a drifted file fails the run before anything is built.
+(cd "$root" && git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run -Werror)
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 "$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DOPT_SANITIZE=ON
 TARGET=fuzz_settings "$root/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOPT_FUZZ=ON \

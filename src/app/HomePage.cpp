@@ -9,13 +9,16 @@
 void DesktopBrowserLauncher::open(const QString& address)
 {
 #ifdef Q_OS_WIN
-    const QString program = QStringLiteral("explorer");
-    const QStringList arguments{QLatin1Char('"') + address + QLatin1Char('"')};
+    // The command line exactly as written: explorer, a space, the address in quotes. Given as
+    // an argument, QProcess would quote the quotes once more.
+    QProcess process;
+    process.setProgram(QStringLiteral("explorer"));
+    process.setNativeArguments(QLatin1Char('"') + address + QLatin1Char('"'));
+    const bool started = process.startDetached();
 #else
-    const QString program = QStringLiteral("xdg-open");
-    const QStringList arguments{address};
+    const bool started = QProcess::startDetached(QStringLiteral("xdg-open"), {address});
 #endif
-    if (!QProcess::startDetached(program, arguments))
+    if (!started)
         throw RunTimeError(QStringLiteral("File not found"));
 }
 

@@ -69,7 +69,8 @@ QByteArray encodeFileName(const QString& name)
     qsizetype runStart = 0;
     for (qsizetype i = 0; i < name.size(); ++i) {
         const char16_t unit = name[i].unicode();
-        const bool stray = unit >= 0xDC80 && unit <= 0xDCFF && (i == 0 || !name[i - 1].isHighSurrogate());
+        const bool stray =
+            unit >= 0xDC80 && unit <= 0xDCFF && (i == 0 || !name[i - 1].isHighSurrogate());
         if (!stray)
             continue;
         bytes.append(name.mid(runStart, i - runStart).toUtf8());
@@ -82,7 +83,13 @@ QByteArray encodeFileName(const QString& name)
 
 #else
 
-QString decodeFileName(const QByteArray& bytes) { return QFile::decodeName(bytes); }
-QByteArray encodeFileName(const QString& name) { return QFile::encodeName(name); }
+QString decodeFileName(const QByteArray& bytes)
+{
+    return QFile::decodeName(bytes);
+}
+QByteArray encodeFileName(const QString& name)
+{
+    return QFile::encodeName(name);
+}
 
 #endif

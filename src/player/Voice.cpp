@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <samplerate.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#endif
 #include <sndfile.h>
 #include <stdexcept>
 
@@ -26,7 +30,12 @@ float rise(std::size_t position, std::size_t total)
 Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
 {
     SF_INFO info{};
+#ifdef Q_OS_WIN
+    // The wide-character open reaches names outside the ANSI code page.
+    m_file = sf_wchar_open(reinterpret_cast<LPCWSTR>(path.utf16()), SFM_READ, &info);
+#else
     m_file = sf_open(encodeFileName(path).constData(), SFM_READ, &info);
+#endif
     if (!m_file)
         throw std::runtime_error(sf_strerror(nullptr));
     if (info.channels < 1 || info.samplerate < 1) {

@@ -2,10 +2,12 @@
 #include "MonitorRecorder.h"
 #include "player/SoundEngine.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <sndfile.h>
 
 namespace {
 
@@ -224,6 +226,52 @@ private slots:
         QCOMPARE(falls, 1);
         QVERIFY(double(last - first) / kRate > 2.8);
         QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(400, 0.5));
+    }
+
+    // Each side of the file reaches its own side of the output, and the file's own sample
+    // rate sets the pitch (WAV content in files named .mp3, as a user may drop in).
+    void channelsAndFileRatesArePlayedTrue_data()
+    {
+        QTest::addColumn<int>("fileRate");
+        QTest::addColumn<int>("channel");
+        QTest::addColumn<double>("frequency");
+        QTest::newRow("48 kHz, left only") << 48000 << 0 << 400.0;
+        QTest::newRow("22.05 kHz, right only") << 22050 << 1 << 300.0;
+    }
+    void channelsAndFileRatesArePlayedTrue()
+    {
+        QFETCH(int, fileRate);
+        QFETCH(int, channel);
+        QFETCH(double, frequency);
+        const QString path = m_dir.filePath(QString("side%1.mp3").arg(channel));
+        SF_INFO info{};
+        info.samplerate = fileRate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+        QVERIFY(file);
+        std::vector<float> frames(std::size_t(fileRate) * 2); // one second
+        for (std::size_t i = 0; i < frames.size() / 2; ++i)
+            frames[2 * i + std::size_t(channel)] =
+                0.5f * float(std::sin(2 * M_PI * frequency * double(i) / fileRate));
+        sf_writef_float(file, frames.data(), sf_count_t(fileRate));
+        sf_close(file);
+
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(path);
+        recorder.wait(1000);
+        recordUntilQuietFor(recorder, 0.1);
+        const std::vector<float>& heard = channel == 0 ? recorder.left : recorder.right;
+        const std::vector<float>& other = channel == 0 ? recorder.right : recorder.left;
+        const auto [first, last] = soundSpan(heard);
+        QVERIFY2(first < last, "nothing was heard on its own side");
+        const double f = zeroCrossingFrequency(heard, first + 2205, last - 2205, kRate);
+        QVERIFY2(std::fabs(f - frequency) < 0.005 * frequency, qPrintable(QString::number(f)));
+        QVERIFY(std::fabs(peakDb(heard, first, last) + 6) < 0.5);
+        QVERIFY2(peakDb(other) < -60, qPrintable(QString::number(peakDb(other))));
     }
 
     void aFileThatCannotBePlayedGivesSilence()

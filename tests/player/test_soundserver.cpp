@@ -8,8 +8,7 @@
 
 // The sound server goes away while a test plays, and comes back. Restarts the private server
 // of the test run (same runtime folder, so the same address).
-class TestSoundServer : public QObject
-{
+class TestSoundServer : public QObject {
     Q_OBJECT
 private slots:
     void theNextPressAfterTheServerReturnsPlays()
