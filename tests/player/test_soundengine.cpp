@@ -268,8 +268,17 @@ private slots:
         const std::vector<float>& other = channel == 0 ? recorder.right : recorder.left;
         const auto [first, last] = soundSpan(heard);
         QVERIFY2(first < last, "nothing was heard on its own side");
-        const double f = zeroCrossingFrequency(heard, first + 2205, last - 2205, kRate);
-        QVERIFY2(std::fabs(f - frequency) < 0.005 * frequency, qPrintable(QString::number(f)));
+        // The median over 50 ms windows, passing over any that hold a dropout (a busy machine
+        // failing to feed the sound): a file rate taken for the output's would be 8 % off.
+        std::vector<double> f;
+        for (std::size_t at = first + kRate / 20; at + kRate / 10 < last; at += kRate / 20)
+            if (longestQuietRun(heard, at, at + kRate / 20) < kRate / 500)
+                f.push_back(zeroCrossingFrequency(heard, at, at + kRate / 20, kRate));
+        QVERIFY(f.size() >= 5);
+        std::nth_element(f.begin(), f.begin() + long(f.size() / 2), f.end());
+        const double median = f[f.size() / 2];
+        QVERIFY2(std::fabs(median - frequency) < 0.005 * frequency,
+                 qPrintable(QString::number(median)));
         QVERIFY(std::fabs(peakDb(heard, first, last) + 6) < 0.5);
         QVERIFY2(peakDb(other) < -60, qPrintable(QString::number(peakDb(other))));
     }
