@@ -4,16 +4,16 @@
 // Our figures are driven in-process: the real main window with the real sound engine, its
 // play button clicked and its sliders moved by code. Sound is timed at the null sink's
 // monitor (see Monitor). Started by bench/run.sh, which provides the sound server and Xvfb.
+#include "FileList.h"
+#include "Form1.h"
+#include "FormEvents.h"
+#include "HomePage.h"
 #include "Monitor.h"
+#include "PlayerControl.h"
 #include "RecordingReportBox.h"
-#include "app/FormEvents.h"
-#include "app/HomePage.h"
-#include "app/Services.h"
-#include "catalogue/FileList.h"
-#include "player/MediaPlayer.h"
-#include "player/SoundEngine.h"
-#include "settings/SettingsStore.h"
-#include "ui/Form1.h"
+#include "Services.h"
+#include "SettingsStore.h"
+#include "SoundEngine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -225,7 +225,7 @@ int playCpu(const QString& folder, double rate, double seconds)
 {
     Ours ours(folder);
     ours.form.Slider2->setValue(int(rate));
-    ours.form.WindowsMediaPlayer1->settings().setMode("loop", true);
+    ours.form.WindowsMediaPlayer1->setLoop(true);
     ours.form.WindowsMediaPlayer1->setURL(folder + "/sounds/tone.mp3");
     settle(500);
     const double before = cpuSeconds();

@@ -1,6 +1,6 @@
-#include "app/AppTitle.h"
+#include "AppTitle.h"
 
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 namespace {
 

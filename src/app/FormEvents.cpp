@@ -1,11 +1,12 @@
-#include "app/FormEvents.h"
+// The one place where the window's signals meet their handlers.
+#include "FormEvents.h"
 
-#include "app/HandlerGuard.h"
-#include "app/Services.h"
-#include "app/Shutdown.h"
-#include "player/TestPlayer.h"
-#include "ui/Appearance.h"
-#include "ui/Form1.h"
+#include "Form1.h"
+#include "FormHandlers.h"
+#include "HandlerGuard.h"
+#include "Services.h"
+
+#include <memory>
 
 void connectFormEvents(Form1& form, Services& services)
 {
@@ -39,11 +40,11 @@ void connectFormEvents(Form1& form, Services& services)
     pointer(&Form1::frame3MouseMove, Location::Frame3MouseMove, &Frame3_MouseMove);
 
     auto closing = std::make_shared<bool>(false);
-    form.onCloseRequest = [window, with, closing] {
+    QObject::connect(window, &Form1::closeRequested, window, [window, with, closing] {
         if (*closing)
             return;
         *closing = true;
         Form_QueryUnload(*window, *with);
         Form_Unload(*window, *with);
-    };
+    });
 }

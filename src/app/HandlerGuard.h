@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ErrorReport.h"
-#include "app/RunTimeError.h"
+#include "ErrorReport.h"
+#include "RunTimeError.h"
 
 #include <exception>
 

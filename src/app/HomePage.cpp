@@ -1,7 +1,7 @@
-#include "app/HomePage.h"
+#include "HomePage.h"
 
 #include "BuildSettings.h"
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 #include <QProcess>
 #include <QTime>

@@ -1,4 +1,4 @@
-#include "app/TerminationSignal.h"
+#include "TerminationSignal.h"
 
 #include <QObject>
 

@@ -1,12 +1,12 @@
-#include "app/ErrorReport.h"
-#include "app/FormEvents.h"
-#include "app/FormLoad.h"
-#include "app/HomePage.h"
-#include "app/Services.h"
-#include "app/TerminationSignal.h"
-#include "player/SoundEngine.h"
-#include "settings/SettingsStore.h"
-#include "ui/Form1.h"
+#include "ErrorReport.h"
+#include "Form1.h"
+#include "FormEvents.h"
+#include "FormHandlers.h"
+#include "HomePage.h"
+#include "Services.h"
+#include "SettingsStore.h"
+#include "SoundEngine.h"
+#include "TerminationSignal.h"
 
 #include <QApplication>
 #include <cstdio>

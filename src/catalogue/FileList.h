@@ -18,14 +18,6 @@ struct NameList {
 // stable order: case-insensitive by name, ties by exact bytes. A missing folder lists nothing.
 NameList GetFileList(QString folder, const QString& pattern);
 
-// True when the path is a regular file that can be opened. Never blocks (a FIFO or a device
-// is not waited on), never reads, and a folder never passes.
-bool FileIsPresent(const QString& path);
-
 // The list entry shown for a file name: every ".mp3" removed in one left-to-right pass,
 // case-sensitive.
 QString entryText(const QString& fileName);
-
-// The name of the ordinary file at `path` (a regular file that is not hidden), or "" when
-// there is none.
-QString ordinaryFileName(const QString& path);

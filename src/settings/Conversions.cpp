@@ -1,6 +1,6 @@
-#include "settings/Conversions.h"
+#include "Conversions.h"
 
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 #include <QRegularExpression>
 #include <cmath>

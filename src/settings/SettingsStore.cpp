@@ -1,6 +1,6 @@
-#include "settings/SettingsStore.h"
+#include "SettingsStore.h"
 
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 #include <QDir>
 #include <QFile>

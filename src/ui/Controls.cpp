@@ -1,6 +1,6 @@
-#include "ui/Controls.h"
+#include "Controls.h"
 
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 namespace {
 

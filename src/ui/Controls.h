@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/OleColor.h"
+#include "OleColor.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,7 +1,8 @@
-#include "ui/Form1.h"
+#include "Form1.h"
 
-#include "player/MediaPlayer.h"
-#include "ui/SkinFramework.h"
+#include "AudioEngine.h"
+#include "PlayerControl.h"
+#include "SkinFramework.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -48,9 +49,11 @@ Form1::Form1(AudioEngine& engine, QString programFolder)
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       Frame2(new Frame(QStringLiteral("Select Test"), this)),
       Frame3(new Frame(QStringLiteral("Volume"), this)), Combo1(new DropDownList(Frame2)),
-      Slider1(new Slider(1, 100, Frame3)), WindowsMediaPlayer1(new MediaPlayer(engine, this)),
-      Slider2(new Slider(1, 50, this)), Label2(new Label(QStringLiteral("Pitch"), this)),
-      PushButton1(new QPushButton(QStringLiteral("Play Test"), this)),
+      Slider1(new Slider(1, Playback::kMaxVolume, Frame3)),
+      WindowsMediaPlayer1(new PlayerControl(engine, this)),
+      Slider2(new Slider(Playback::kMinRate, Playback::kMaxRate, this)),
+      Label2(new Label(QStringLiteral("Pitch"), this)),
+      PushButton1(new QPushButton(QString::fromLatin1(Caption::PlayTest), this)),
       SkinFramework1(new SkinFramework(this)), m_programFolder(std::move(programFolder))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -71,7 +74,7 @@ Form1::Form1(AudioEngine& engine, QString programFolder)
 
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Slider1->setObjectName(QStringLiteral("Slider1"));
-    Slider1->setValue(50);
+    Slider1->setValue(Playback::kDefaultVolume);
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
     Slider2->setObjectName(QStringLiteral("Slider2"));
     Slider2->setAccessibleName(QStringLiteral("Pitch"));
@@ -157,8 +160,7 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     // The close handler ends the process itself; the close is never refused.
     event->accept();
-    if (onCloseRequest)
-        onCloseRequest();
+    emit closeRequested();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)

@@ -1,17 +1,22 @@
 #pragma once
 
-#include "ui/Controls.h"
-#include "ui/OleColor.h"
+#include "Controls.h"
+#include "OleColor.h"
 
 #include <QCursor>
 #include <QString>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class AudioEngine;
-class MediaPlayer;
+class PlayerControl;
 class SkinFramework;
+
+// The play button's two captions.
+namespace Caption {
+inline constexpr const char* PlayTest = "Play Test";
+inline constexpr const char* Stop = "Stop";
+} // namespace Caption
 
 // Window pointer values.
 namespace MousePointer {
@@ -26,7 +31,15 @@ constexpr int twips(int value)
     return (value * 2 + 15) / 30;
 }
 
-// The main window with every control at its design values.
+// The main window with every control at its design values. The window and its controls keep
+// the names the program has always given them:
+//   Form1                the main window
+//   Frame2, Combo1       the "Select Test" frame and its drop-down list of tests
+//   Frame3, Slider1      the "Volume" frame and its slider (0..100)
+//   Label2, Slider2      "Pitch" and the rate slider (1..50), below the visible area
+//   PushButton1          the play button ("Play Test" / "Stop")
+//   WindowsMediaPlayer1  the player control, hidden below the visible area
+//   SkinFramework1       the skin component (not a widget)
 class Form1 : public QWidget {
     Q_OBJECT
     Q_PROPERTY(quint32 BackColor READ backColor WRITE setBackColor)
@@ -49,15 +62,12 @@ public:
     // Places the window in the middle of its screen.
     void centreOnScreen();
 
-    // Called for each close request; the handler decides what happens.
-    std::function<void()> onCloseRequest;
-
     // The frames come first: they hold the list and the volume slider.
     Frame* const Frame2;
     Frame* const Frame3;
     DropDownList* const Combo1;
     Slider* const Slider1;
-    MediaPlayer* const WindowsMediaPlayer1;
+    PlayerControl* const WindowsMediaPlayer1;
     Slider* const Slider2;
     Label* const Label2;
     QPushButton* const PushButton1;
@@ -71,6 +81,8 @@ signals:
     void pushButton1MouseMove();
     void frame2MouseMove();
     void frame3MouseMove();
+    // Each close request; the close itself is never refused.
+    void closeRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,6 @@
-#include "ui/OleColor.h"
+#include "OleColor.h"
 
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 QColor resolveOleColor(OleColor value, const QPalette& palette)
 {

@@ -1,7 +1,7 @@
-#include "ui/SkinFramework.h"
+#include "SkinFramework.h"
 
-#include "app/RunTimeError.h"
-#include "catalogue/BoundedRead.h"
+#include "BoundedRead.h"
+#include "RunTimeError.h"
 
 #include <QApplication>
 
@@ -43,7 +43,7 @@ SkinFramework::SkinFramework(QObject* parent) : QObject(parent)
 QVariant SkinFramework::invoke(int dispatchId, Kind kind, const QVariantList& arguments)
 {
     switch (dispatchId) {
-    case 1:
+    case Options:
         if (kind == Kind::PropertyGet) {
             expectArguments(arguments, 0);
             return m_options;
@@ -55,27 +55,27 @@ QVariant SkinFramework::invoke(int dispatchId, Kind kind, const QVariantList& ar
             return {};
         }
         break;
-    case 2:
+    case LoadSkin:
         if (kind == Kind::Method) {
             loadSkin(arguments);
             return {};
         }
         break;
-    case 3:
+    case ApplyWindow:
         if (kind == Kind::Method) {
             applyWindow(arguments);
             return {};
         }
         break;
-    case 5:
-    case 10:
+    case Enabled:
+    case AutoApply:
         if (kind == Kind::PropertyGet) {
             expectArguments(arguments, 0);
-            return qint16((dispatchId == 5 ? m_enabled : m_autoApply) ? -1 : 0);
+            return qint16((dispatchId == Enabled ? m_enabled : m_autoApply) ? -1 : 0);
         }
         if (kind == Kind::PropertyPut) {
             expectArguments(arguments, 1);
-            (dispatchId == 5 ? m_enabled : m_autoApply) = toBoolean(arguments[0]);
+            (dispatchId == Enabled ? m_enabled : m_autoApply) = toBoolean(arguments[0]);
             restyle();
             return {};
         }

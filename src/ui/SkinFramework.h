@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/SkinDispatch.h"
+#include "SkinDispatch.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,9 +1,9 @@
+#include "Form1.h"
+#include "FormEvents.h"
+#include "FormHandlers.h"
 #include "MonitorRecorder.h"
+#include "SoundEngine.h"
 #include "TestServices.h"
-#include "app/FormEvents.h"
-#include "app/FormLoad.h"
-#include "player/SoundEngine.h"
-#include "ui/Form1.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,12 +1,13 @@
+#include "AppTitle.h"
 #include "BuildSettings.h"
+#include "Form1.h"
+#include "FormEvents.h"
+#include "FormHandlers.h"
+#include "PlayerControl.h"
+#include "SkinFramework.h"
 #include "SpecialFile.h"
 #include "TestServices.h"
-#include "app/AppTitle.h"
-#include "app/FormEvents.h"
-#include "app/FormLoad.h"
-#include "player/MediaPlayer.h"
-#include "ui/Form1.h"
-#include "ui/SkinFramework.h"
+#include "WiredWindow.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -18,20 +19,8 @@ namespace {
 const QStringList kThreeTests{"Sub Bass.mp3", "Sweep.mp3", "Noise.mp3"};
 
 // Starts a window as the program does, after the given preparation of folder and store.
-struct Started {
-    explicit Started(TestServices& t) : form(t.engine, t.folder.programFolder())
-    {
-        connectFormEvents(form, t.services);
-        Form_Load(form, t.services);
-    }
-    QStringList entries() const
-    {
-        QStringList names;
-        for (int i = 0; i < form.Combo1->count(); ++i)
-            names << form.Combo1->itemText(i);
-        return names;
-    }
-    Form1 form;
+struct Started : WiredWindow {
+    explicit Started(TestServices& t) : WiredWindow(t) { Form_Load(form, t.services); }
 };
 
 void store(TestServices& t, const char* key, const QString& value)

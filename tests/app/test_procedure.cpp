@@ -1,9 +1,10 @@
 #include "BuildSettings.h"
+#include "ErrorReport.h"
+#include "FormHandlers.h"
+#include "HandlerGuard.h"
+#include "Procedure.h"
 #include "RecordingReportBox.h"
-#include "app/ErrorReport.h"
-#include "app/HandlerGuard.h"
-#include "app/Procedure.h"
-#include "app/RunTimeError.h"
+#include "RunTimeError.h"
 
 #include <QTest>
 
@@ -46,47 +47,43 @@ private slots:
         QCOMPARE(box.texts.value(0).toUtf8(), expected.toUtf8());
     }
 
-    void stepsRunInTableOrderAndBranch()
+    void statementsRunInOrderAndBranch()
     {
         RecordingReportBox box;
         QStringList ran;
         bool answer = false;
-        const std::vector<Step> steps{
-            statement(
-                "100", 100, [&] { ran << "100"; }, "102", "102"),
-            {"102", 102,
-             [&] {
-                 ran << "102";
-                 return answer;
-             },
-             "104", "106", "104"},
-            statement(
-                "104", 104, [&] { ran << "104"; }, kEnd, kEnd),
-            statement(
-                "106", 106, [&] { ran << "106"; }, kEnd, kEnd),
-        };
-        runProcedure(steps, kLocation, box);
+        const Procedure procedure(kLocation, {
+                                                 Do(100, [&] { ran << "100"; }),
+                                                 If(102,
+                                                    [&] {
+                                                        ran << "102";
+                                                        return answer;
+                                                    })
+                                                     .orElse(line(106)),
+                                                 Do(104, [&] { ran << "104"; }).endsBranch(),
+                                                 Do(106, [&] { ran << "106"; }),
+                                             });
+        procedure.run(box);
         QCOMPARE(ran, QStringList({"100", "102", "106"}));
         answer = true;
         ran.clear();
-        runProcedure(steps, kLocation, box);
+        procedure.run(box);
         QCOMPARE(ran, QStringList({"100", "102", "104"}));
         QVERIFY(box.texts.isEmpty());
     }
 
-    void aFailingTestRunsItsBranch()
+    void aFailingTestGoesOnWithTheStatementItGuards()
     {
         RecordingReportBox box;
         QStringList ran;
-        const std::vector<Step> steps{
-            {"100", 100, []() -> bool { throw RunTimeError("Caption unreadable"); }, "116", "116",
-             "102"},
-            statement(
-                "102", 102, [&] { ran << "102"; }, kEnd, kEnd),
-            statement(
-                "116", 116, [&] { ran << "116"; }, kEnd, kEnd),
-        };
-        runProcedure(steps, kLocation, box);
+        const Procedure procedure(
+            kLocation, {
+                           If(100, []() -> bool { throw RunTimeError("Caption unreadable"); })
+                               .orElse(line(116)),
+                           Do(102, [&] { ran << "102"; }).endsBranch(),
+                           Do(116, [&] { ran << "116"; }),
+                       });
+        procedure.run(box);
         QCOMPARE(ran, QStringList{"102"});
         QCOMPARE(box.texts.size(), 1);
         QVERIFY(box.texts[0].startsWith("Caption unreadable\r\n" + kLocation + "at line 100\r\r"));
@@ -96,50 +93,56 @@ private slots:
     {
         RecordingReportBox box;
         QStringList ran;
-        const std::vector<Step> steps{
-            statement(
-                "114", 114,
-                [&] {
-                    ran << "114";
-                    fail("refused");
-                },
-                kEnd, kEnd),
-            statement(
-                "116", 116, [&] { ran << "116"; }, kEnd, kEnd),
-        };
-        runProcedure(steps, kLocation, box);
+        const Procedure procedure(kLocation, {
+                                                 Do(114,
+                                                    [&] {
+                                                        ran << "114";
+                                                        fail("refused");
+                                                    })
+                                                     .endsBranch(),
+                                                 Do(116, [&] { ran << "116"; }),
+                                             });
+        procedure.run(box);
         QCOMPARE(ran, QStringList{"114"});
         QCOMPARE(box.texts.size(), 1);
     }
 
-    void aFailureInALoopBodyGoesOnWithTheNextPass()
+    void aLoopRunsItsBodyPerPassAndAFailingPassGoesOn_data()
     {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<QStringList>("reports");
+        QTest::newRow("a failing pass") << QStringList{"a", "bad", "c"}
+                                        << QStringList{"a", "c", "end"} << QStringList{"Test 134"};
+        QTest::newRow("no pass") << QStringList{} << QStringList{"end"} << QStringList{};
+        QTest::newRow("no bound") << QStringList{"unbounded"} << QStringList{"end"}
+                                  << QStringList{"Test 132"};
+    }
+    void aLoopRunsItsBodyPerPassAndAFailingPassGoesOn()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, reports);
         RecordingReportBox box;
-        QStringList added;
-        int i = 0;
-        const QStringList names{"a", "bad", "c"};
-        const std::vector<Step> steps{
-            {"132", 132,
-             [&] {
-                 i = 0;
-                 return i < names.size();
-             },
-             "134", "138", "138"},
-            statement(
-                "134", 134,
-                [&] {
-                    if (names[i] == "bad")
-                        fail("refused");
-                    added << names[i];
-                },
-                "136", "136"),
-            {"136", 136, [&] { return ++i < names.size(); }, "134", "138", "138"},
-            statement(
-                "138", 138, [&] { added << "end"; }, kEnd, kEnd),
+        QStringList done;
+        qint32 i = 0;
+        const auto bound = [&] {
+            if (names.value(0) == "unbounded")
+                fail("Subscript out of range");
+            return qint32(names.size());
         };
-        runProcedure(steps, kLocation, box);
-        QCOMPARE(added, QStringList({"a", "c", "end"}));
-        QCOMPARE(box.places(), QStringList{"Test 134"});
+        const auto body = [&] {
+            if (names[i - 1] == "bad")
+                fail("refused");
+            done << names[i - 1];
+        };
+        const Procedure procedure(kLocation, {
+                                                 CountedLoop(132, 136, i, bound, {Do(134, body)}),
+                                                 Do(138, [&] { done << "end"; }),
+                                             });
+        procedure.run(box);
+        QCOMPARE(done, added);
+        QCOMPARE(box.places(), reports);
     }
 
     void everyFailureIsReportedInOrderWithTheLineInForce()
@@ -148,20 +151,32 @@ private slots:
         // Three statements share one line number; a failure in a called routine reports the
         // calling line.
         const auto routine = [] { fail("inner"); };
-        const std::vector<Step> steps{
-            statement(
-                "128 a", 128, [] {}, "128 b", "128 b"),
-            statement("128 b", 128, routine, "128 c", "128 c"),
-            statement(
-                "128 c", 128, [] { fail("second"); }, "130", "130"),
-            statement(
-                "130", 130, [] { throw std::runtime_error("std"); }, kEnd, kEnd),
-        };
-        runProcedure(steps, kLocation, box);
+        const Procedure procedure(kLocation, {
+                                                 Do(128, [] {}),
+                                                 Do(128, routine),
+                                                 Do(128, [] { fail("second"); }),
+                                                 Do(130, [] { throw std::runtime_error("std"); }),
+                                             });
+        procedure.run(box);
         QCOMPARE(box.places(), QStringList({"Test 128", "Test 128", "Test 130"}));
         QVERIFY(box.texts[0].startsWith("inner\r\n"));
         QVERIFY(box.texts[1].startsWith("second\r\n"));
         QVERIFY(box.texts[2].startsWith("std\r\n"));
+    }
+
+    // A target that names no statement is refused when the table is built, before anything
+    // runs; every guarded procedure of the window builds its table each time it runs.
+    void aWrongTargetIsRefusedWhenTheTableIsBuilt()
+    {
+        bool ran = false;
+        const auto build = [&] {
+            Procedure(kLocation, {
+                                     If(100, [&] { return ran = true; }).orElse(line(118)),
+                                     Do(116, [] {}),
+                                 });
+        };
+        QVERIFY_THROWS_EXCEPTION(std::logic_error, build());
+        QVERIFY(!ran);
     }
 
     void anUnguardedHandlerStopsAndReportsLineZero()

@@ -1,7 +1,8 @@
+#include "Form1.h"
+#include "FormEvents.h"
+#include "PlayerControl.h"
 #include "TestServices.h"
-#include "app/FormEvents.h"
-#include "player/MediaPlayer.h"
-#include "ui/Form1.h"
+#include "WiredWindow.h"
 
 #include <QTest>
 #include <QTimer>
@@ -10,13 +11,10 @@ namespace {
 
 // A shown window wired to its handlers, with recorded services.
 struct Shown {
-    Shown() : form(t.engine, t.folder.programFolder())
-    {
-        connectFormEvents(form, t.services);
-        form.show();
-    }
+    Shown() { window.form.show(); }
     TestServices t;
-    Form1 form;
+    WiredWindow window{t};
+    Form1& form = window.form;
 };
 
 } // namespace
@@ -27,7 +25,8 @@ private slots:
     void closingEndsTheProcessOnceAndSavesWhatIsQueued()
     {
         Shown w;
-        auto& [t, form] = w;
+        TestServices& t = w.t;
+        Form1& form = w.form;
         // A slider move still waiting in the queue when the close arrives.
         QMetaObject::invokeMethod(
             form.Slider1, [&] { form.Slider1->setValueChecked(80); }, Qt::QueuedConnection);
@@ -47,7 +46,8 @@ private slots:
     void aCloseArrivingDuringTheShutdownIsIgnored()
     {
         Shown w;
-        auto& [t, form] = w;
+        TestServices& t = w.t;
+        Form1& form = w.form;
         QMetaObject::invokeMethod(
             &form, [&] { form.close(); }, Qt::QueuedConnection);
         form.close();

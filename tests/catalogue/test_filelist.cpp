@@ -1,7 +1,8 @@
+#include "FileList.h"
+#include "FileProbes.h"
+#include "NativeName.h"
 #include "SpecialFile.h"
 #include "TestFolder.h"
-#include "catalogue/FileList.h"
-#include "catalogue/NativeName.h"
 
 #include <QDir>
 #include <QFile>

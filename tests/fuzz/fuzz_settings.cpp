@@ -1,15 +1,15 @@
 // Fuzz target for the stored values: both conversions on any text, then the whole startup
 // restoring "Combo1", "Volume" and "Pitch" from that text. Built for libFuzzer with clang,
 // and as a plain program that replays the kept corpus in the regular test suite.
+#include "Conversions.h"
 #include "FakeEngine.h"
+#include "Form1.h"
+#include "FormHandlers.h"
+#include "HomePage.h"
+#include "PlayerControl.h"
 #include "RecordingReportBox.h"
-#include "app/FormLoad.h"
-#include "app/HomePage.h"
-#include "app/Services.h"
-#include "player/MediaPlayer.h"
-#include "settings/Conversions.h"
-#include "settings/SettingsStore.h"
-#include "ui/Form1.h"
+#include "Services.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // Saves "Volume" = 1, 2, 3, ... into the settings folder given, printing each value once its
 // save has returned; a test kills it at random moments.
-#include "settings/SettingsStore.h"
+#include "SettingsStore.h"
 
 #include <QCoreApplication>
 #include <cstdio>

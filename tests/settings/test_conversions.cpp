@@ -1,5 +1,5 @@
-#include "app/RunTimeError.h"
-#include "settings/Conversions.h"
+#include "Conversions.h"
+#include "RunTimeError.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
+#include "SettingsStore.h"
 #include "TestFolder.h"
-#include "settings/SettingsStore.h"
 
 #include <QFile>
 #include <QProcess>

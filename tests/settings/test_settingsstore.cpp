@@ -1,6 +1,6 @@
+#include "RunTimeError.h"
+#include "SettingsStore.h"
 #include "TestFolder.h"
-#include "app/RunTimeError.h"
-#include "settings/SettingsStore.h"
 
 #include <QFile>
 #include <QSettings>

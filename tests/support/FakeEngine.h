@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/RunTimeError.h"
-#include "player/AudioEngine.h"
+#include "AudioEngine.h"
+#include "RunTimeError.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ErrorReport.h"
+#include "ErrorReport.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "FakeEngine.h"
+#include "HomePage.h"
 #include "RecordingReportBox.h"
+#include "Services.h"
+#include "SettingsStore.h"
 #include "TestFolder.h"
-#include "app/HomePage.h"
-#include "app/Services.h"
-#include "settings/SettingsStore.h"
 
 // A draw that always gives the same value.
 class FixedDraw : public RandomDraw {

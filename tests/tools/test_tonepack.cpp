@@ -1,6 +1,6 @@
 #include "Audio.h"
+#include "FileList.h"
 #include "Pack.h"
-#include "catalogue/FileList.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,9 +1,11 @@
-#include "TestServices.h"
-#include "app/FormEvents.h"
-#include "app/RunTimeError.h"
-#include "ui/Appearance.h"
-#include "ui/Form1.h"
-#include "ui/SkinFramework.h"
+#include "ApplySkin.h"
+#include "CursorFile.h"
+#include "FakeEngine.h"
+#include "FileProbes.h"
+#include "Form1.h"
+#include "RunTimeError.h"
+#include "SkinFramework.h"
+#include "TestFolder.h"
 
 #include <QFile>
 #include <QTest>
@@ -137,57 +139,6 @@ private slots:
             QVERIFY(FileExists(path));
             QVERIFY_THROWS_EXCEPTION(RunTimeError, loadCursorFile(path));
         }
-    }
-
-    // Real moves through Qt's own delivery, on the window wired as the program wires it: Qt
-    // hands a move that a control ignores on to its parents, which must not count as a move
-    // over them.
-    void pointerFollowsTheMouseOverEachArea()
-    {
-        TestServices t;
-        Form1 form(t.engine, t.folder.programFolder());
-        connectFormEvents(form, t.services);
-        const QCursor hand = loadCursorFile(PROGRAM_DIR "/HAND-M.CUR");
-        form.setMouseIcon(hand);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-
-        // Moves to a point over `area` (the form itself: the bare area) and tells whether the
-        // pointer shown there is the hand.
-        const auto handAfterMoveOver = [&](QWidget* area) {
-            QPoint point(-1, -1);
-            // From 1: QTest takes the point 0,0 for "the middle of the window".
-            for (int y = 1; y < form.height() && point.x() < 0; ++y)
-                for (int x = 1; x < form.width() && point.x() < 0; ++x)
-                    if ((form.childAt(x, y) ? form.childAt(x, y) : &form) == area)
-                        point = QPoint(x, y);
-            if (point.x() < 0)
-                qFatal("no point over %s", qPrintable(area->objectName()));
-            QTest::mouseMove(form.windowHandle(), point);
-            const QWidget* under = form.childAt(point);
-            const QCursor shown = (under ? under : &form)->cursor();
-            return shown.shape() == Qt::BitmapCursor && shown.hotSpot() == hand.hotSpot();
-        };
-
-        QVERIFY(!handAfterMoveOver(&form));
-        QVERIFY(handAfterMoveOver(form.PushButton1));
-        // Controls without a handler of their own keep the hand.
-        QVERIFY(handAfterMoveOver(form.Combo1));
-        QVERIFY(handAfterMoveOver(form.Slider1));
-        QVERIFY(!handAfterMoveOver(form.Frame3));
-        QVERIFY(handAfterMoveOver(form.PushButton1));
-        QVERIFY(!handAfterMoveOver(form.Frame2));
-        QVERIFY(handAfterMoveOver(form.PushButton1));
-        QVERIFY(!handAfterMoveOver(&form));
-        QCOMPARE(form.mousePointer(), MousePointer::Default);
-
-        form.setMousePointer(MousePointer::Busy);
-        for (QWidget* area :
-             std::initializer_list<QWidget*>{form.PushButton1, form.Frame2, form.Frame3, &form}) {
-            handAfterMoveOver(area);
-            QCOMPARE(form.mousePointer(), MousePointer::Busy);
-        }
-        QVERIFY(t.report.texts.isEmpty());
     }
 
     void theCustomPointerShowsTheLoadedPicture()

@@ -1,6 +1,6 @@
-#include "player/Voice.h"
+#include "Voice.h"
 
-#include "catalogue/NativeName.h"
+#include "NativeName.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr double kFadeSeconds = 0.005;
 constexpr double kPi = 3.14159265358979323846;
 
 // Raised-cosine envelope: 0 at position 0, 1 at position `total`.

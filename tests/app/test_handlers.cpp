@@ -1,8 +1,10 @@
+#include "CursorFile.h"
+#include "Form1.h"
+#include "FormEvents.h"
+#include "FormHandlers.h"
+#include "PlayerControl.h"
 #include "TestServices.h"
-#include "app/FormEvents.h"
-#include "player/MediaPlayer.h"
-#include "player/TestPlayer.h"
-#include "ui/Form1.h"
+#include "WiredWindow.h"
 
 #include <QFile>
 #include <QTest>
@@ -10,22 +12,18 @@
 namespace {
 
 // A window with three tests in its list, wired to its handlers.
-struct Window {
-    explicit Window(TestServices& t) : form(t.engine, t.folder.programFolder())
+struct Window : WiredWindow {
+    explicit Window(TestServices& t) : WiredWindow(t)
     {
         t.folder.addSounds({"Sub Bass.mp3", "Sweep.mp3", "Noise.mp3"});
-        connectFormEvents(form, t.services);
         for (const char* entry : {"Sub Bass", "Sweep", "Noise"})
             form.Combo1->addEntry(entry);
     }
-    void press() { form.PushButton1->click(); }
-    QString caption() const { return form.PushButton1->text(); }
-    Form1 form;
 };
 
 } // namespace
 
-class TestTestPlayer : public QObject {
+class TestHandlers : public QObject {
     Q_OBJECT
 private slots:
     void playThenStop()
@@ -123,7 +121,7 @@ private slots:
         w.form.Slider2->setValueChecked(2);
         QCOMPARE(t.stored("Pitch"), QString("2"));
         QCOMPARE(t.engine.rate, 2.0);
-        QCOMPARE(w.form.WindowsMediaPlayer1->settings().rate(), 2.0);
+        QCOMPARE(w.form.WindowsMediaPlayer1->rate(), 2.0);
         QVERIFY(t.report.texts.isEmpty());
     }
 
@@ -135,7 +133,7 @@ private slots:
         w.form.Slider2->setMaximum(60);
         w.form.Slider2->setValueChecked(55);
         QCOMPARE(t.stored("Pitch"), QString("55"));
-        QCOMPARE(w.form.WindowsMediaPlayer1->settings().rate(), 1.0);
+        QCOMPARE(w.form.WindowsMediaPlayer1->rate(), 1.0);
         QCOMPARE(t.report.places(), QStringList{"Slider2_Change 0"});
     }
 
@@ -164,7 +162,57 @@ private slots:
         QCOMPARE(t.engine.calls.size(), 1);
         QCOMPARE(w.caption(), QString("Stop"));
     }
+    // Real moves through Qt's own delivery, on the window wired as the program wires it: Qt
+    // hands a move that a control ignores on to its parents, which must not count as a move
+    // over them.
+    void pointerFollowsTheMouseOverEachArea()
+    {
+        TestServices t;
+        WiredWindow window(t);
+        Form1& form = window.form;
+        const QCursor hand = loadCursorFile(PROGRAM_DIR "/HAND-M.CUR");
+        form.setMouseIcon(hand);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        // Moves to a point over `area` (the form itself: the bare area) and tells whether the
+        // pointer shown there is the hand.
+        const auto handAfterMoveOver = [&](QWidget* area) {
+            QPoint point(-1, -1);
+            // From 1: QTest takes the point 0,0 for "the middle of the window".
+            for (int y = 1; y < form.height() && point.x() < 0; ++y)
+                for (int x = 1; x < form.width() && point.x() < 0; ++x)
+                    if ((form.childAt(x, y) ? form.childAt(x, y) : &form) == area)
+                        point = QPoint(x, y);
+            if (point.x() < 0)
+                qFatal("no point over %s", qPrintable(area->objectName()));
+            QTest::mouseMove(form.windowHandle(), point);
+            const QWidget* under = form.childAt(point);
+            const QCursor shown = (under ? under : &form)->cursor();
+            return shown.shape() == Qt::BitmapCursor && shown.hotSpot() == hand.hotSpot();
+        };
+
+        QVERIFY(!handAfterMoveOver(&form));
+        QVERIFY(handAfterMoveOver(form.PushButton1));
+        // Controls without a handler of their own keep the hand.
+        QVERIFY(handAfterMoveOver(form.Combo1));
+        QVERIFY(handAfterMoveOver(form.Slider1));
+        QVERIFY(!handAfterMoveOver(form.Frame3));
+        QVERIFY(handAfterMoveOver(form.PushButton1));
+        QVERIFY(!handAfterMoveOver(form.Frame2));
+        QVERIFY(handAfterMoveOver(form.PushButton1));
+        QVERIFY(!handAfterMoveOver(&form));
+        QCOMPARE(form.mousePointer(), MousePointer::Default);
+
+        form.setMousePointer(MousePointer::Busy);
+        for (QWidget* area :
+             std::initializer_list<QWidget*>{form.PushButton1, form.Frame2, form.Frame3, &form}) {
+            handAfterMoveOver(area);
+            QCOMPARE(form.mousePointer(), MousePointer::Busy);
+        }
+        QVERIFY(t.report.texts.isEmpty());
+    }
 };
 
-QTEST_MAIN(TestTestPlayer)
-#include "test_testplayer.moc"
+QTEST_MAIN(TestHandlers)
+#include "test_handlers.moc"

@@ -1,6 +1,6 @@
-#include "player/SoundEngine.h"
+#include "SoundEngine.h"
 
-#include "player/Voice.h"
+#include "Voice.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -23,7 +23,7 @@ constexpr int kTickMs = 5;
 // click) when the machine was busy; 40 ms did not.
 constexpr int kBufferFrames = SoundEngine::kOutputRate * 40 / 1000;
 constexpr int kIdleQueueFrames = SoundEngine::kOutputRate * 10 / 1000;
-constexpr std::size_t kFadeFrames = SoundEngine::kOutputRate * 5 / 1000;
+constexpr auto kFadeFrames = std::size_t(SoundEngine::kOutputRate * Voice::kFadeSeconds);
 constexpr std::size_t kGainRampFrames = SoundEngine::kOutputRate * 10 / 1000;
 
 void complain(const QString& what)
@@ -36,7 +36,7 @@ void complain(const QString& what)
 // Lives on the engine's thread: owns the sink and the voices and renders the sound.
 class SoundWorker : public QObject {
 public:
-    explicit SoundWorker(SoundEngine& engine) : m_engine(engine) {}
+    explicit SoundWorker(EngineState& state) : m_state(state) {}
 
     void start()
     {
@@ -67,18 +67,14 @@ public:
 private:
     void takeRequest()
     {
-        SoundEngine::Request request;
-        {
-            const std::lock_guard lock(m_engine.m_mutex);
-            std::swap(request, m_engine.m_request);
-        }
+        const EngineState::Request request = m_state.take();
         switch (request.kind) {
-        case SoundEngine::Request::Kind::None:
+        case EngineState::Request::Kind::None:
             return;
-        case SoundEngine::Request::Kind::Stop:
+        case EngineState::Request::Kind::Stop:
             retireCurrent();
             return;
-        case SoundEngine::Request::Kind::Play:
+        case EngineState::Request::Kind::Play:
             retireCurrent();
             try {
                 m_current = std::make_unique<Voice>(request.path, SoundEngine::kOutputRate);
@@ -89,7 +85,7 @@ private:
             }
             if (!m_sink && !openSink())
                 m_current.reset();
-            m_engine.m_playing = bool(m_current);
+            m_state.playing = bool(m_current);
             return;
         }
     }
@@ -100,7 +96,7 @@ private:
             return;
         m_current->fadeOut(kFadeFrames);
         m_leaving.push_back(std::move(m_current));
-        m_engine.m_playing = false;
+        m_state.playing = false;
     }
 
     bool openSink()
@@ -132,7 +128,7 @@ private:
     {
         m_current.reset();
         m_leaving.clear();
-        m_engine.m_playing = false;
+        m_state.playing = false;
         if (m_sink) {
             m_sink->stop();
             m_sink->setParent(nullptr);
@@ -156,12 +152,12 @@ private:
         m_mix.assign(std::size_t(frames) * kChannels, 0.0f);
         m_gains.resize(std::size_t(frames));
         rampGain(std::size_t(frames));
-        const double rate = m_engine.m_rate.load();
-        const bool loop = m_engine.m_loop.load();
+        const double rate = m_state.rate.load();
+        const bool loop = m_state.loop.load();
         if (m_current &&
             !m_current->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop)) {
             m_current.reset();
-            m_engine.m_playing = false;
+            m_state.playing = false;
         }
         for (auto& voice : m_leaving)
             voice->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop);
@@ -176,7 +172,7 @@ private:
     // Moves the gain toward the requested one in a straight line over 10 ms.
     void rampGain(std::size_t frames)
     {
-        const float target = m_engine.m_gain.load();
+        const float target = m_state.gain.load();
         if (target != m_target) {
             m_target = target;
             m_step = (target - m_gain) / float(kGainRampFrames);
@@ -192,7 +188,7 @@ private:
         }
     }
 
-    SoundEngine& m_engine;
+    EngineState& m_state;
     QTimer* m_timer = nullptr;
     QAudioSink* m_sink = nullptr;
     QIODevice* m_io = nullptr;
@@ -201,16 +197,16 @@ private:
     std::vector<float> m_mix;
     std::vector<float> m_gains;
     std::vector<qint16> m_pcm;
-    float m_gain = SoundEngine::gainFor(50);
-    float m_target = SoundEngine::gainFor(50);
+    float m_gain = EngineState::gainFor(Playback::kDefaultVolume);
+    float m_target = EngineState::gainFor(Playback::kDefaultVolume);
     float m_step = 0.0f;
     std::size_t m_rampLeft = 0;
 };
 
-SoundEngine::SoundEngine() : m_gain(gainFor(50)), m_thread(std::make_unique<QThread>())
+SoundEngine::SoundEngine() : m_thread(std::make_unique<QThread>())
 {
     m_thread->setObjectName(QStringLiteral("sound"));
-    m_worker = new SoundWorker(*this);
+    m_worker = new SoundWorker(m_state);
     m_worker->moveToThread(m_thread.get());
     QObject::connect(m_thread.get(), &QThread::started, m_worker, &SoundWorker::start);
     QObject::connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
@@ -225,8 +221,7 @@ SoundEngine::~SoundEngine()
 
 float SoundEngine::gainFor(int volume)
 {
-    const float v = float(std::clamp(volume, 0, 100)) / 100.0f;
-    return v * v;
+    return EngineState::gainFor(volume);
 }
 
 void SoundEngine::wake()
@@ -236,40 +231,34 @@ void SoundEngine::wake()
 
 void SoundEngine::play(const QString& path)
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_request = Request{Request::Kind::Play, path};
-    }
+    m_state.post({EngineState::Request::Kind::Play, path});
     wake();
 }
 
 void SoundEngine::stop()
 {
-    {
-        const std::lock_guard lock(m_mutex);
-        m_request = Request{Request::Kind::Stop, QString()};
-    }
+    m_state.post({EngineState::Request::Kind::Stop, QString()});
     wake();
 }
 
 void SoundEngine::setLooping(bool loop)
 {
-    m_loop = loop;
+    m_state.loop = loop;
 }
 
 void SoundEngine::setVolume(int volume)
 {
-    m_gain = gainFor(volume);
+    m_state.gain = gainFor(volume);
     wake();
 }
 
 void SoundEngine::setRate(double rate)
 {
-    m_rate = rate;
+    m_state.rate = rate;
     wake();
 }
 
 bool SoundEngine::isPlaying() const
 {
-    return m_playing;
+    return m_state.playing;
 }

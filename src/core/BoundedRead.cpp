@@ -1,6 +1,6 @@
-#include "catalogue/BoundedRead.h"
+#include "BoundedRead.h"
 
-#include "catalogue/NativeName.h"
+#include "NativeName.h"
 
 #ifdef Q_OS_WIN
 #include <QFile>

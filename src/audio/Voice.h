@@ -15,6 +15,9 @@ struct SRC_STATE_tag;
 // that the jump in the resampler's delay does not click.
 class Voice {
 public:
+    // Every start, stop and switch fades over this long.
+    static constexpr double kFadeSeconds = 0.005;
+
     // Opens the file. Throws std::runtime_error with a readable reason when it cannot be
     // decoded.
     Voice(const QString& path, int outputRate);

@@ -1,6 +1,6 @@
 #include "Audio.h"
 #include "MonitorRecorder.h"
-#include "player/SoundEngine.h"
+#include "SoundEngine.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "catalogue/NativeName.h"
+#include "NativeName.h"
 
 #include <QFile>
 

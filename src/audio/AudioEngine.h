@@ -2,6 +2,16 @@
 
 #include <QString>
 
+// The ranges and defaults of playback, shared by the engine, the player control and the
+// window's sliders.
+namespace Playback {
+inline constexpr int kMaxVolume = 100;
+inline constexpr int kDefaultVolume = 50;
+inline constexpr int kMinRate = 1;
+inline constexpr int kMaxRate = 50;
+inline constexpr double kNormalRate = 1.0;
+} // namespace Playback
+
 // What the media player control needs from a sound engine. Every call returns at once;
 // playback goes on by itself. Implementations do not throw: a file that cannot be played
 // or a missing sound server gives silence.

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "player/AudioEngine.h"
+#include "AudioEngine.h"
+#include "EngineState.h"
 
 #include <QString>
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 class QThread;
 class SoundWorker;
@@ -36,20 +35,9 @@ public:
     static constexpr int kOutputRate = 44100;
 
 private:
-    friend class SoundWorker;
-    struct Request {
-        enum class Kind { None, Play, Stop } kind = Kind::None;
-        QString path;
-    };
-
     void wake();
 
-    std::mutex m_mutex;
-    Request m_request; // the latest play or stop not yet taken by the worker
-    std::atomic<float> m_gain;
-    std::atomic<double> m_rate{1.0};
-    std::atomic<bool> m_loop{false};
-    std::atomic<bool> m_playing{false};
+    EngineState m_state;
     std::unique_ptr<QThread> m_thread;
     SoundWorker* m_worker = nullptr;
 };
