@@ -15,29 +15,29 @@ void connectFormEvents(Form1& form, Services& services)
 
     QObject::connect(form.PushButton1, &QPushButton::clicked, window,
                      [window, with] { PushButton1_Click(*window, with->report); });
-    QObject::connect(form.Combo1, &DropDownList::click, window, [window, with] {
-        runUnguardedHandler(with->report, Location::Combo1Click,
-                            [&] { Combo1_Click(*window, with->settings); });
-    });
-    QObject::connect(form.Slider1, &Slider::change, window, [window, with] {
-        runUnguardedHandler(with->report, Location::Slider1Change,
-                            [&] { Slider1_Change(*window, with->settings); });
-    });
-    QObject::connect(form.Slider2, &Slider::change, window, [window, with] {
-        runUnguardedHandler(with->report, Location::Slider2Change,
-                            [&] { Slider2_Change(*window, with->settings); });
-    });
-
-    const auto pointer = [window, with](auto signal, const char* location,
-                                        void (*handler)(Form1&)) {
-        QObject::connect(window, signal, window, [window, with, location, handler] {
-            runUnguardedHandler(with->report, location, [&] { handler(*window); });
+    // The handlers that trap nothing: a failure ends them and is reported with their name.
+    const auto unguarded = [window, with](auto* sender, auto signal, const char* location,
+                                          auto handler) {
+        QObject::connect(sender, signal, window, [window, with, location, handler] {
+            runUnguardedHandler(with->report, location, [&] { handler(*window, *with); });
         });
     };
-    pointer(&Form1::pushButton1MouseMove, Location::PushButton1MouseMove, &PushButton1_MouseMove);
-    pointer(&Form1::formMouseMove, Location::FormMouseMove, &Form_MouseMove);
-    pointer(&Form1::frame2MouseMove, Location::Frame2MouseMove, &Frame2_MouseMove);
-    pointer(&Form1::frame3MouseMove, Location::Frame3MouseMove, &Frame3_MouseMove);
+    const auto saving = [](void (*handler)(Form1&, SettingsStore&)) {
+        return [handler](Form1& f, Services& s) { handler(f, s.settings); };
+    };
+    const auto pointer = [](void (*handler)(Form1&)) {
+        return [handler](Form1& f, Services&) { handler(f); };
+    };
+    unguarded(form.Combo1, &DropDownList::click, Location::Combo1Click, saving(Combo1_Click));
+    unguarded(form.Slider1, &Slider::change, Location::Slider1Change, saving(Slider1_Change));
+    unguarded(form.Slider2, &Slider::change, Location::Slider2Change, saving(Slider2_Change));
+    unguarded(window, &Form1::pushButton1MouseMove, Location::PushButton1MouseMove,
+              pointer(PushButton1_MouseMove));
+    unguarded(window, &Form1::formMouseMove, Location::FormMouseMove, pointer(Form_MouseMove));
+    unguarded(window, &Form1::frame2MouseMove, Location::Frame2MouseMove,
+              pointer(Frame2_MouseMove));
+    unguarded(window, &Form1::frame3MouseMove, Location::Frame3MouseMove,
+              pointer(Frame3_MouseMove));
 
     auto closing = std::make_shared<bool>(false);
     QObject::connect(window, &Form1::closeRequested, window, [window, with, closing] {

@@ -26,9 +26,7 @@ inline constexpr const char* Frame2MouseMove = "in Thrumbox2021/08/31.Form1.Fram
 inline constexpr const char* Frame3MouseMove = "in Thrumbox2021/08/31.Form1.Frame3_MouseMove ";
 } // namespace Location
 
-// The startup sequence, run once before the window is first shown: skin and cursor, the
-// occasional home page visit, caption, icon and title, the test list and its restored
-// choice, the restored sliders, and the player's volume and rate.
+// The startup sequence, run once before the window is first shown.
 void Form_Load(Form1& form, Services& services);
 
 // The play button: "Play Test" turns into "Stop" and starts the chosen test; "Stop" turns
@@ -51,8 +49,7 @@ void Form_MouseMove(Form1& form);
 void Frame2_MouseMove(Form1& form);
 void Frame3_MouseMove(Form1& form);
 
-// The close request: lets the pending events run, twice, and never refuses the close.
+// The close request lets the pending events run, twice, and never refuses the close; the
+// unload ends the process at once (every choice was saved when it was made).
 void Form_QueryUnload(Form1& form, Services& services);
-// The unload: ends the process at once. Nothing is saved here; every choice was saved when
-// it was made.
 void Form_Unload(Form1& form, Services& services);

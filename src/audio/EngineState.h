@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 // What the window's thread and the sound thread share. The window's thread posts requests and
 // sets the values; the sound thread takes the latest request and reads the values on every
@@ -16,25 +17,19 @@ public:
         QString path;
     };
 
-    // Replaces any request not yet taken: only the latest press counts.
-    void post(Request request)
+    // Only the latest request counts; taking it leaves None.
+    void post(Request r)
     {
         const std::lock_guard lock(m_mutex);
-        m_request = std::move(request);
+        m_request = std::move(r);
     }
-    // The latest request, or None; it is taken only once.
     Request take()
     {
-        Request request;
         const std::lock_guard lock(m_mutex);
-        std::swap(request, m_request);
-        return request;
+        return std::exchange(m_request, {});
     }
 
-    // Linear gain for a volume of 0..100: (volume / 100)^2.
-    static float gainFor(int volume);
-
-    std::atomic<float> gain{gainFor(Playback::kDefaultVolume)};
+    std::atomic<float> gain{0.0f}; // set by the engine before its thread starts
     std::atomic<double> rate{Playback::kNormalRate};
     std::atomic<bool> loop{false};
     // Set by the sound thread while a file is being played.
@@ -44,12 +39,3 @@ private:
     std::mutex m_mutex;
     Request m_request;
 };
-
-inline float EngineState::gainFor(int volume)
-{
-    const float v = float(volume < 0                      ? 0
-                          : volume > Playback::kMaxVolume ? Playback::kMaxVolume
-                                                          : volume) /
-                    float(Playback::kMaxVolume);
-    return v * v;
-}

@@ -36,7 +36,9 @@ void complain(const QString& what)
 // Lives on the engine's thread: owns the sink and the voices and renders the sound.
 class SoundWorker : public QObject {
 public:
-    explicit SoundWorker(EngineState& state) : m_state(state) {}
+    explicit SoundWorker(EngineState& state)
+        : m_state(state), m_gain(state.gain), m_target(state.gain)
+    {}
 
     void start()
     {
@@ -197,14 +199,15 @@ private:
     std::vector<float> m_mix;
     std::vector<float> m_gains;
     std::vector<qint16> m_pcm;
-    float m_gain = EngineState::gainFor(Playback::kDefaultVolume);
-    float m_target = EngineState::gainFor(Playback::kDefaultVolume);
+    float m_gain;
+    float m_target;
     float m_step = 0.0f;
     std::size_t m_rampLeft = 0;
 };
 
 SoundEngine::SoundEngine() : m_thread(std::make_unique<QThread>())
 {
+    m_state.gain = gainFor(Playback::kDefaultVolume);
     m_thread->setObjectName(QStringLiteral("sound"));
     m_worker = new SoundWorker(m_state);
     m_worker->moveToThread(m_thread.get());
@@ -221,7 +224,8 @@ SoundEngine::~SoundEngine()
 
 float SoundEngine::gainFor(int volume)
 {
-    return EngineState::gainFor(volume);
+    const float v = float(std::clamp(volume, 0, Playback::kMaxVolume)) / Playback::kMaxVolume;
+    return v * v;
 }
 
 void SoundEngine::wake()

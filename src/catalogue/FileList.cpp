@@ -8,13 +8,8 @@
 
 #ifdef Q_OS_WIN
 #include <QDirIterator>
-#include <QFileInfo>
-#include <windows.h>
 #else
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {

@@ -9,15 +9,6 @@
 #include <QStandardPaths>
 #include <memory>
 
-namespace {
-
-QString groupKey(const QString& section, const QString& key)
-{
-    return section + '/' + key;
-}
-
-} // namespace
-
 SettingsStore::SettingsStore(QString folder) : m_folder(std::move(folder)) {}
 
 QString SettingsStore::locationOf(const QString& application) const
@@ -33,61 +24,42 @@ QString SettingsStore::locationOf(const QString& application) const
     return QDir(folder).filePath(application + QStringLiteral(".ini"));
 }
 
-namespace {
-
-std::unique_ptr<QSettings> open(const SettingsStore& store, const QString& application, bool native)
+std::unique_ptr<QSettings> SettingsStore::open(const QString& application) const
 {
-    if (native)
-        return std::make_unique<QSettings>(store.locationOf(application), QSettings::NativeFormat);
-    return std::make_unique<QSettings>(store.locationOf(application), QSettings::IniFormat);
+#ifdef Q_OS_WIN
+    if (m_folder.isEmpty())
+        return std::make_unique<QSettings>(locationOf(application), QSettings::NativeFormat);
+#endif
+    return std::make_unique<QSettings>(locationOf(application), QSettings::IniFormat);
 }
-
-} // namespace
 
 QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
                             const QString& defaultValue) const
 {
-#ifdef Q_OS_WIN
-    const bool native = m_folder.isEmpty();
-#else
-    const bool native = false;
-#endif
-    auto settings = open(*this, application, native);
-    const QVariant value = settings->value(groupKey(section, key));
-    if (!value.isValid())
-        return defaultValue;
-    return value.toString();
+    const QVariant value = open(application)->value(section + '/' + key);
+    return value.isValid() ? value.toString() : defaultValue;
 }
 
 void SettingsStore::save(const QString& application, const QString& section, const QString& key,
                          const QString& value)
 {
-#ifdef Q_OS_WIN
-    const bool native = m_folder.isEmpty();
-#else
-    const bool native = false;
-    // QSettings writes the file through a temporary one in the same folder, so the folder
-    // must exist first.
-    QDir().mkpath(QFileInfo(locationOf(application)).absolutePath());
-#endif
+    // QSettings writes a file through a temporary one in the same folder, which must exist.
+    if (!locationOf(application).startsWith(QStringLiteral("HKEY_")))
+        QDir().mkpath(QFileInfo(locationOf(application)).absolutePath());
     const auto write = [&] {
-        auto settings = open(*this, application, native);
-        settings->setValue(groupKey(section, key), value);
+        auto settings = open(application);
+        settings->setValue(section + '/' + key, value);
         settings->sync();
         return settings->status();
     };
     // QSettings keeps the first problem it met: a file with junk lines says FormatError even
     // though it was written in full (junk dropped, every readable key kept), and would say so
     // after a failed write as well. Only reading the value back tells.
-    const auto written = [&] {
-        return open(*this, application, native)->value(groupKey(section, key)) == value;
-    };
     QSettings::Status status = write();
-    if (status == QSettings::FormatError && written())
+    if (status == QSettings::FormatError && read(application, section, key, QString()) == value)
         status = QSettings::NoError;
     if (status == QSettings::FormatError) {
-        // The file could not be parsed into anything we can write back: set it aside for
-        // inspection and write a new one.
+        // Nothing of the file could be written back: set it aside for inspection, write anew.
         const QString path = locationOf(application);
         QFile::remove(path + QStringLiteral(".unreadable"));
         QFile::rename(path, path + QStringLiteral(".unreadable"));

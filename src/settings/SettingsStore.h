@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+class QSettings;
 
 // The per-user settings: string values addressed by application, section and key.
 // On Linux each application is one INI file in the settings folder ($XDG_CONFIG_HOME, or a
@@ -24,6 +27,8 @@ public:
     QString locationOf(const QString& application) const;
 
 private:
+    std::unique_ptr<QSettings> open(const QString& application) const;
+
     QString m_folder;
 };
 

@@ -56,23 +56,14 @@ QVariant SkinFramework::invoke(int dispatchId, Kind kind, const QVariantList& ar
         }
         break;
     case LoadSkin:
-        if (kind == Kind::Method) {
-            loadSkin(arguments);
-            return {};
-        }
-        break;
     case ApplyWindow:
         if (kind == Kind::Method) {
-            applyWindow(arguments);
+            dispatchId == LoadSkin ? loadSkin(arguments) : applyWindow(arguments);
             return {};
         }
         break;
     case Enabled:
     case AutoApply:
-        if (kind == Kind::PropertyGet) {
-            expectArguments(arguments, 0);
-            return qint16((dispatchId == Enabled ? m_enabled : m_autoApply) ? -1 : 0);
-        }
         if (kind == Kind::PropertyPut) {
             expectArguments(arguments, 1);
             (dispatchId == Enabled ? m_enabled : m_autoApply) = toBoolean(arguments[0]);
