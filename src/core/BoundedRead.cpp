@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #else
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,18 +26,23 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
         return std::nullopt;
     return data;
 #else
-    // Opened without blocking so that a pipe with no writer answers at once; the type is
-    // checked on the open file, so a name swapped in between cannot slip past.
-    const int fd =
-        ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    // A device is never opened; the file is opened without blocking and its type checked
+    // again on the open file, so a name swapped in between cannot slip past.
+    const QByteArray name = encodeFileName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
-    struct stat info {};
     std::optional<QByteArray> result;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit) {
-        QByteArray data(qsizetype(limit + 1), Qt::Uninitialized);
+        // Room for what the file holds and one byte more, to see it grow past the limit.
+        QByteArray data(qsizetype(info.st_size + 1), Qt::Uninitialized);
         qint64 filled = 0;
         for (;;) {
+            if (filled == data.size() && filled <= limit)
+                data.resize(qsizetype(std::min<qint64>(limit + 1, 2 * filled)));
             const ssize_t got = ::read(fd, data.data() + filled, std::size_t(data.size() - filled));
             if (got < 0 && errno == EINTR)
                 continue;
