@@ -1,6 +1,6 @@
 #include "BoundedRead.h"
 
-#include "NativeName.h"
+#include "FileProbes.h"
 
 #ifdef Q_OS_WIN
 #include <QFile>
@@ -8,8 +8,6 @@
 #else
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -26,19 +24,14 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit)
         return std::nullopt;
     return data;
 #else
-    // A device is never opened; the file is opened without blocking and its type checked
-    // again on the open file, so a name swapped in between cannot slip past.
-    const QByteArray name = encodeFileName(path);
-    struct stat info {};
-    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    qint64 size = 0;
+    const int fd = openRegularFile(path, &size);
     if (fd < 0)
         return std::nullopt;
     std::optional<QByteArray> result;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit) {
+    if (size <= limit) {
         // Room for what the file holds and one byte more, to see it grow past the limit.
-        QByteArray data(qsizetype(info.st_size + 1), Qt::Uninitialized);
+        QByteArray data(qsizetype(size + 1), Qt::Uninitialized);
         qint64 filled = 0;
         for (;;) {
             if (filled == data.size() && filled <= limit)

@@ -23,16 +23,35 @@ bool FileIsPresent(const QString& path)
     CloseHandle(handle);
     return true;
 #else
-    const QByteArray native = encodeFileName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = openRegularFile(path);
     if (fd < 0)
         return false;
-    struct stat info {};
-    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
-    return regular;
+    return true;
 #endif
 }
+
+#ifndef Q_OS_WIN
+int openRegularFile(const QString& path, qint64* size)
+{
+    // The name is examined first, so a device is never opened; the type is checked again on
+    // the open file, so a name swapped in between cannot slip past.
+    const QByteArray name = encodeFileName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    if (size)
+        *size = info.st_size;
+    return fd;
+}
+#endif
 
 bool FileExists(const QString& path)
 {

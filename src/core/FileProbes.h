@@ -8,6 +8,12 @@
 // is not waited on), never reads, and a folder never passes.
 bool FileIsPresent(const QString& path);
 
+#ifndef Q_OS_WIN
+// Opens a regular file for reading without blocking, never opening anything else (a pipe, a
+// device, a socket, a folder): the descriptor, or -1. `size` receives the file's size.
+int openRegularFile(const QString& path, qint64* size = nullptr);
+#endif
+
 // True when the file system can tell the path's modification time: hidden files and folders
 // count, a missing file or folder or a bad path does not.
 bool FileExists(const QString& path);

@@ -43,11 +43,11 @@ QString SettingsStore::read(const QString& application, const QString& section, 
 void SettingsStore::save(const QString& application, const QString& section, const QString& key,
                          const QString& value)
 {
-    // QSettings writes a file through a temporary one in the same folder, which must exist.
-    if (!locationOf(application).startsWith(QStringLiteral("HKEY_")))
-        QDir().mkpath(QFileInfo(locationOf(application)).absolutePath());
     const auto write = [&] {
         auto settings = open(application);
+        // A file is written through a temporary one in the same folder, which must exist.
+        if (settings->format() == QSettings::IniFormat)
+            QDir().mkpath(QFileInfo(settings->fileName()).absolutePath());
         settings->setValue(section + '/' + key, value);
         settings->sync();
         return settings->status();

@@ -3,6 +3,7 @@
 #include "FormHandlers.h"
 #include "MonitorRecorder.h"
 #include "SoundEngine.h"
+#include "SpecialFile.h"
 #include "TestServices.h"
 
 #include <QFile>
@@ -10,9 +11,6 @@
 #include <QTest>
 #include <fcntl.h>
 #include <sndfile.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -70,9 +68,11 @@ private slots:
         const QString cafe = QString("Caf") + QChar(0xDCE9);
         t.folder.write("sounds/" + longest + ".mp3", good);
         const QByteArray native = QFile::encodeName(dir);
-        QCOMPARE(::mkfifo((native + "/Pipe.mp3").constData(), 0644), 0);
+        const SpecialFile pipe(SpecialFile::Kind::Pipe, dir + "/Pipe.mp3");
+        const SpecialFile folder(SpecialFile::Kind::Folder, dir + "/Folder.mp3");
+        const SpecialFile device(SpecialFile::Kind::DeviceLink, dir + "/Device.mp3");
+        QVERIFY(pipe.made() && folder.made() && device.made());
         QCOMPARE(::symlink("/nonexistent", (native + "/Dangling.mp3").constData()), 0);
-        QCOMPARE(::mkdir((native + "/Folder.mp3").constData(), 0755), 0);
 
         std::unique_ptr<AudioEngine> engine;
         if (MonitorRecorder::available())
