@@ -89,7 +89,7 @@ class Recorder:
         if self.sink:
             self.proc = subprocess.Popen(
                 ["parec", "-d", self.sink + ".monitor", "--format=s16le", "--rate=44100",
-                 "--channels=2", "--latency-msec=5", "--raw"], stdout=subprocess.PIPE)
+                 "--channels=2", "--latency-msec=20", "--raw"], stdout=subprocess.PIPE)
             os.set_blocking(self.proc.stdout.fileno(), False)
         self.data = bytearray()
 

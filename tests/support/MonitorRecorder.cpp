@@ -12,7 +12,7 @@ MonitorRecorder::MonitorRecorder()
 {
     const QString sink = qEnvironmentVariable("OPT_PULSE_SINK");
     m_process.start("parec", {"-d", sink + ".monitor", "--format=s16le", "--rate=44100",
-                              "--channels=2", "--latency-msec=5", "--raw"});
+                              "--channels=2", "--latency-msec=20", "--raw"});
     m_process.waitForStarted();
 }
 
