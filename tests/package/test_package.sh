@@ -27,11 +27,12 @@ for dep in libqt6multimedia6 libsndfile1 libsamplerate0 qt6-qpa-plugins fonts-li
   grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 
-# The unpacked program starts and fills its list: its first start saves the chosen test.
+# The unpacked program starts and fills its list: its first start saves the chosen test (a
+# sanitizer build on a busy machine can take well over ten seconds).
 export XDG_CONFIG_HOME=$scratch/config QT_QPA_PLATFORM=offscreen
 "$root/opt/orvo-peln-tandrick/orvo-peln-tandrick" 2>/dev/null &
 pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   grep -q '^Combo1=0$' "$XDG_CONFIG_HOME/Kestrani.ini" 2>/dev/null && break
   sleep 0.1
 done
