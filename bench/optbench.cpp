@@ -80,6 +80,19 @@ QString readLine(QProcess& p, int timeoutMs = 10000)
     return QString::fromLatin1(p.readLine()).trimmed();
 }
 
+// User and system time of another process, from its /proc/PID/stat.
+double processCpuSeconds(const QString& statPath)
+{
+    QFile f(statPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = f.readAll();
+    // Fields after the command name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
 double cpuSeconds()
 {
     rusage usage{};
@@ -300,7 +313,21 @@ int main(int argc, char* argv[])
             settle(300);
         }
     }
-    row("press -> first sound", ours, "ms", 1000,
+    // The same after the output was released (the user waited a while between presses).
+    Figure released;
+    {
+        Ours window(root + "/ours");
+        window.form.Slider1->setValue(100);
+        for (int r = 0; r < g_runs; ++r) {
+            settle(3600);
+            const Clock::time_point t0 = Clock::now();
+            window.press();
+            released.add(monitor.onsetAfter(t0, 0.01f, 2));
+            window.press();
+        }
+    }
+    row("press -> first sound, released", released, "ms", 1000, {});
+    row("press -> first sound, warm", ours, "ms", 1000,
         {{"PulseAudio API", pa},
          {"QMediaPlayer", qmp},
          {"mpg123 (start)", mpg},
@@ -424,6 +451,20 @@ int main(int argc, char* argv[])
     QProcess::execute("cp", {"-r", g_program + "/sounds", defaults + "/sounds"});
     Figure idle{{double(idleRss(defaults + "/orvo-peln-tandrick", defaults, config))}};
     Figure bareRss{{double(idleRss(g_refDir + "/ref_bare", root, config))}};
+    {
+        // CPU of the idle program, window shown, after the output was released.
+        QProcess p;
+        startWindowed(p, defaults + "/orvo-peln-tandrick", defaults, config);
+        p.waitForStarted();
+        settle(4000);
+        const QString stat = QString("/proc/%1/stat").arg(p.processId());
+        const double before = processCpuSeconds(stat);
+        settle(10000);
+        const double used = processCpuSeconds(stat) - before;
+        p.kill();
+        p.waitForFinished();
+        row("CPU idle, window open (% of a core)", Figure{{used / 10}}, "%", 100, {});
+    }
     row("peak RSS idle, default tests (MiB)", idle, "MiB", 1.0 / 1024,
         {{"bare Qt window", bareRss}});
     row("peak RSS playing (MiB)", Figure{{double(rssPlaying)}}, "MiB", 1.0 / 1024,

@@ -6,7 +6,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 missing=()
-for p in libpulse-dev mpg123 ffmpeg libxcb1-dev gstreamer1.0-plugins-good; do
+for p in libpulse-dev mpg123 ffmpeg libxcb1-dev gstreamer1.0-plugins-good pipewire pipewire-pulse \
+  wireplumber; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -17,9 +18,12 @@ fi
 
 runtime=$(mktemp -d /tmp/opt-bench.XXXXXX)
 xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; "$root/scripts/pulse.sh" stop "$runtime"; rm -rf "$runtime"; }
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  "$root/scripts/pulse.sh" stop "$runtime/pulse"; "$root/scripts/pipewire.sh" stop "$runtime/pipewire"
+  rm -rf "$runtime"
+}
 trap cleanup EXIT
-eval "$("$root/scripts/pulse.sh" start "$runtime")"
 for n in $(seq 60 99); do
   [ -e /tmp/.X11-unix/X$n ] && continue
   Xvfb :$n -screen 0 1024x768x24 -nolisten tcp -noreset 2>/dev/null &
@@ -30,4 +34,11 @@ for n in $(seq 60 99); do
 done
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(uname -r)"
-"$root/build-bench/bench/optbench" "$root/build-bench/program" "$root/build-bench/tools/tonegen" "${1:-7}"
+# The whole table on each sound server in turn.
+for server in pulse pipewire; do
+  dir=$runtime/$server
+  ( eval "$("$root/scripts/$server.sh" start "$dir")"
+    echo; echo "== $(pactl info | sed -n 's/^Server Name: //p')"
+    "$root/build-bench/bench/optbench" "$root/build-bench/program" "$root/build-bench/tools/tonegen" "${1:-7}" )
+  "$root/scripts/$server.sh" stop "$dir"
+done

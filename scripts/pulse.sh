@@ -12,7 +12,7 @@ start)
   export XDG_RUNTIME_DIR=$dir
   export PULSE_SERVER=unix:$dir/pulse/native
   pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
-    --load="module-null-sink sink_name=opt_sink rate=44100 channels=2" \
+    --load="module-null-sink sink_name=opt_sink rate=44100 channels=2 norewinds=1" \
     --load="module-native-protocol-unix" --log-target=file:"$dir/pulse.log" \
     --use-pid-file=yes
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done

@@ -21,8 +21,10 @@ int main(int argc, char* argv[])
     SettingsStore settings;
     StandardRandomDraw random;
     DesktopBrowserLauncher browser;
-    Services services{reportBox, settings, random, browser, [] {
-                          // Ends at once: the sound stops with the process, nothing else runs.
+    Services services{reportBox, settings, random, browser, [&engine] {
+                          // Ends at once; only the sound is let down softly first, as the
+                          // process going away would cut it mid-wave.
+                          engine.finish();
                           std::fflush(nullptr);
                           std::_Exit(EXIT_SUCCESS);
                       }};

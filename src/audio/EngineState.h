@@ -34,6 +34,7 @@ public:
     std::atomic<bool> loop{false};
     // Set by the sound thread while a file is being played.
     std::atomic<bool> playing{false};
+    std::atomic<quint64> renderPasses{0};
 
 private:
     std::mutex m_mutex;

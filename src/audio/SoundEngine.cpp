@@ -5,6 +5,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QThread>
@@ -18,26 +19,42 @@ namespace {
 constexpr int kChannels = 2;
 constexpr int kBytesPerFrame = kChannels * 2;
 constexpr int kTickMs = 5;
-// Sink buffer while playing, and how much silence stays queued while idle: the less is
+// Sink buffer while playing, and how much silence stays queued while warm: the less is
 // queued ahead, the sooner a press is heard. 30 ms while playing was seen to underrun (and
 // click) when the machine was busy; 40 ms did not.
-constexpr int kBufferFrames = SoundEngine::kOutputRate * 40 / 1000;
-constexpr int kIdleQueueFrames = SoundEngine::kOutputRate * 10 / 1000;
-constexpr auto kFadeFrames = std::size_t(SoundEngine::kOutputRate * Voice::kFadeSeconds);
-constexpr std::size_t kGainRampFrames = SoundEngine::kOutputRate * 10 / 1000;
+constexpr int kBufferMs = 40;
+constexpr int kWarmQueueMs = 10;
+constexpr int kGainRampMs = 10;
+// How long an exit waits at most for the last fade to be played.
+constexpr int kExitDrainMs = 45;
+
+int framesIn(int rate, double milliseconds)
+{
+    return int(rate * milliseconds / 1000.0);
+}
 
 void complain(const QString& what)
 {
     std::fprintf(stderr, "orvo-peln-tandrick: %s\n", qPrintable(what));
 }
 
+// The device's own rate where it has a usable one, so that the server does not resample.
+int outputRateFor(const QAudioDevice& device)
+{
+    const int preferred = device.preferredFormat().sampleRate();
+    return preferred >= 22050 && preferred <= 192000 ? preferred : 44100;
+}
+
 } // namespace
 
-// Lives on the engine's thread: owns the sink and the voices and renders the sound.
+// Lives on the engine's thread: owns the output and the voices and renders the sound. The
+// output runs only while there is sound to play and for a short warm spell after it, so that
+// presses in quick succession start at once; then it is corked and nothing runs until the
+// next press.
 class SoundWorker : public QObject {
 public:
-    explicit SoundWorker(EngineState& state)
-        : m_state(state), m_gain(state.gain), m_target(state.gain)
+    SoundWorker(EngineState& state, std::chrono::milliseconds warm)
+        : m_state(state), m_warmMs(int(warm.count())), m_gain(state.gain), m_target(state.gain)
     {}
 
     void start()
@@ -46,27 +63,55 @@ public:
         m_timer->setTimerType(Qt::PreciseTimer);
         m_timer->setInterval(kTickMs);
         connect(m_timer, &QTimer::timeout, this, &SoundWorker::service);
-        m_timer->start();
-        // The output stays open, playing silence while idle: a press then only has to fill
-        // a buffer, and a sound starts inside a running stream instead of with a new one.
-        openSink();
     }
 
     void service()
     {
         takeRequest();
-        if (!m_sink)
+        if (!m_io || m_corked)
             return;
-        if (m_sink->error() == QAudio::FatalError || m_sink->state() == QAudio::StoppedState) {
-            // The sound server went away: drop everything; the next play opens a new output.
+        if (outputLost()) {
+            // The sound server went away: drop everything; the next play starts the output
+            // again.
             complain(QStringLiteral("sound output lost"));
-            closeFailedSink();
+            closeOutput();
             return;
         }
         render();
+        if (!active() && m_idle.isValid() && m_idle.elapsed() >= bufferMs() + m_warmMs)
+            cork();
+    }
+
+    // Fades out whatever plays and returns once the fade has been played, or after
+    // kExitDrainMs: an exit must not cut the sound mid-wave.
+    void finish()
+    {
+        takeRequest();
+        if (!m_io || m_corked || !active())
+            return;
+        retireCurrent();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < kExitDrainMs) {
+            render();
+            const qsizetype queued = m_sink->bufferSize() - m_sink->bytesFree();
+            if (!active() && queued <= framesIn(m_rate, 2) * kBytesPerFrame)
+                break;
+            QThread::msleep(1);
+        }
     }
 
 private:
+    bool active() const { return m_current || !m_leaving.empty(); }
+    bool outputLost() const
+    {
+        return m_sink->error() == QAudio::FatalError || m_sink->state() == QAudio::StoppedState;
+    }
+    // How long the output's buffer plays.
+    qint64 bufferMs() const { return m_sink->bufferSize() / kBytesPerFrame * 1000 / m_rate; }
+    // The end of the last sound is still on its way to the speaker.
+    bool playingOut() const { return m_idle.isValid() && m_idle.elapsed() < bufferMs() + 20; }
+
     void takeRequest()
     {
         const EngineState::Request request = m_state.take();
@@ -78,16 +123,17 @@ private:
             return;
         case EngineState::Request::Kind::Play:
             retireCurrent();
+            if (!wakeOutput())
+                return;
             try {
-                m_current = std::make_unique<Voice>(request.path, SoundEngine::kOutputRate);
+                m_current = std::make_unique<Voice>(request.path, m_rate);
             } catch (const std::exception& e) {
                 complain(QStringLiteral("cannot play %1: %2")
                              .arg(request.path, QString::fromLocal8Bit(e.what())));
                 return;
             }
-            if (!m_sink && !openSink())
-                m_current.reset();
-            m_state.playing = bool(m_current);
+            m_state.playing = true;
+            m_idle.invalidate();
             return;
         }
     }
@@ -96,58 +142,96 @@ private:
     {
         if (!m_current)
             return;
-        m_current->fadeOut(kFadeFrames);
+        m_current->fadeOut(std::size_t(framesIn(m_rate, Voice::kFadeSeconds * 1000)));
         m_leaving.push_back(std::move(m_current));
         m_state.playing = false;
     }
 
-    bool openSink()
+    // Makes the output ready to take sound: started the first time (and after a loss),
+    // otherwise uncorked.
+    bool wakeOutput()
     {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        QAudioFormat format;
-        format.setSampleRate(SoundEngine::kOutputRate);
-        format.setChannelCount(kChannels);
-        format.setSampleFormat(QAudioFormat::Int16);
-        if (device.isNull()) {
-            complain(QStringLiteral("no sound output device"));
-            return false;
-        }
-        m_sink = new QAudioSink(device, format, this);
-        m_sink->setBufferSize(kBufferFrames * kBytesPerFrame);
-        m_io = m_sink->start();
-        if (!m_io || m_sink->error() != QAudio::NoError) {
-            complain(QStringLiteral("cannot open the sound output"));
-            closeFailedSink();
-            return false;
+        if (m_io && outputLost())
+            closeOutput();
+        if (!m_io)
+            return openOutput();
+        if (m_corked) {
+            m_sink->resume();
+            m_corked = false;
+            m_timer->start();
         }
         return true;
     }
 
-    // Qt 6.4's PulseAudio sink can crash in its destructor once its stream has failed (seen
-    // when the sound server went away and came back), so a failed sink is stopped and kept
-    // for the rest of the process instead: one small object per failure.
-    void closeFailedSink()
+    // Starts the output. One output object serves the whole process: Qt 6.4's PulseAudio
+    // output can crash in its destructor once its stream has failed, so it is stopped and
+    // started again (after a loss of the server only) rather than replaced.
+    bool openOutput()
     {
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        if (device.isNull()) {
+            complain(QStringLiteral("no sound output device"));
+            return false;
+        }
+        if (!m_sink) {
+            m_rate = outputRateFor(device);
+            QAudioFormat format;
+            format.setSampleRate(m_rate);
+            format.setChannelCount(kChannels);
+            format.setSampleFormat(QAudioFormat::Int16);
+            m_sink = new QAudioSink(device, format, this);
+            m_sink->setBufferSize(qsizetype(framesIn(m_rate, kBufferMs)) * kBytesPerFrame);
+        }
+        m_io = m_sink->start();
+        if (!m_io || m_sink->error() != QAudio::NoError) {
+            complain(QStringLiteral("cannot open the sound output"));
+            closeOutput();
+            return false;
+        }
+        m_timer->start();
+        return true;
+    }
+
+    // Once the warm spell is over the stream is corked: the server may suspend the device,
+    // and nothing of ours runs until the next press. Stopping the stream instead would cost
+    // a new one at the next press, which joins the server later.
+    void cork()
+    {
+        m_timer->stop();
+        m_idle.invalidate();
+        m_sink->suspend();
+        m_corked = true;
+    }
+
+    void closeOutput()
+    {
+        m_timer->stop();
         m_current.reset();
         m_leaving.clear();
+        m_pending.clear();
         m_state.playing = false;
-        if (m_sink) {
+        m_idle.invalidate();
+        m_corked = false;
+        if (m_sink)
             m_sink->stop();
-            m_sink->setParent(nullptr);
-            static auto* const failed = new std::vector<QAudioSink*>;
-            failed->push_back(m_sink);
-        }
-        m_sink = nullptr;
         m_io = nullptr;
     }
 
     void render()
     {
-        const bool active = m_current || !m_leaving.empty();
+        m_state.renderPasses.fetch_add(1, std::memory_order_relaxed);
+        // What a short write left over goes first, so that nothing is skipped.
+        if (!m_pending.isEmpty() && !writePending())
+            return;
+        // Until what was written of the last sound has been played out (the server may have
+        // granted a longer buffer than asked: PipeWire does), the buffer is kept full, since
+        // a server that runs dry can drop what it holds; then only a short queue of silence.
         const qsizetype freeFrames = m_sink->bytesFree() / kBytesPerFrame;
         const qsizetype queued = m_sink->bufferSize() / kBytesPerFrame - freeFrames;
         const qsizetype frames =
-            active ? freeFrames : std::max<qsizetype>(0, kIdleQueueFrames - queued);
+            active() || playingOut()
+                ? freeFrames
+                : std::max<qsizetype>(0, framesIn(m_rate, kWarmQueueMs) - queued);
         if (frames <= 0)
             return;
 
@@ -164,21 +248,34 @@ private:
         for (auto& voice : m_leaving)
             voice->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop);
         std::erase_if(m_leaving, [](const auto& voice) { return voice->finished(); });
+        if (!active() && !m_idle.isValid())
+            m_idle.start();
 
-        m_pcm.resize(m_mix.size());
+        m_pending.resize(qsizetype(m_mix.size() * sizeof(qint16)));
+        auto* pcm = reinterpret_cast<qint16*>(m_pending.data());
         for (std::size_t i = 0; i < m_mix.size(); ++i)
-            m_pcm[i] = qint16(std::lround(std::clamp(m_mix[i], -1.0f, 1.0f) * 32767.0f));
-        m_io->write(reinterpret_cast<const char*>(m_pcm.data()), qint64(m_pcm.size() * 2));
+            pcm[i] = qint16(std::lround(std::clamp(m_mix[i], -1.0f, 1.0f) * 32767.0f));
+        writePending();
+    }
+
+    // Writes what is pending; true when all of it was taken.
+    bool writePending()
+    {
+        const qint64 written = m_io->write(m_pending.constData(), m_pending.size());
+        if (written > 0)
+            m_pending.remove(0, qsizetype(written));
+        return m_pending.isEmpty();
     }
 
     // Moves the gain toward the requested one in a straight line over 10 ms.
     void rampGain(std::size_t frames)
     {
         const float target = m_state.gain.load();
+        const auto rampFrames = std::size_t(framesIn(m_rate, kGainRampMs));
         if (target != m_target) {
             m_target = target;
-            m_step = (target - m_gain) / float(kGainRampFrames);
-            m_rampLeft = kGainRampFrames;
+            m_step = (target - m_gain) / float(rampFrames);
+            m_rampLeft = rampFrames;
         }
         for (std::size_t i = 0; i < frames; ++i) {
             if (m_rampLeft) {
@@ -191,25 +288,29 @@ private:
     }
 
     EngineState& m_state;
+    int m_warmMs = 0;
+    int m_rate = 44100;
     QTimer* m_timer = nullptr;
     QAudioSink* m_sink = nullptr;
     QIODevice* m_io = nullptr;
+    bool m_corked = false;
+    QElapsedTimer m_idle; // since the last sound was written out, while the output runs
     std::unique_ptr<Voice> m_current;
     std::vector<std::unique_ptr<Voice>> m_leaving;
     std::vector<float> m_mix;
     std::vector<float> m_gains;
-    std::vector<qint16> m_pcm;
+    QByteArray m_pending; // converted frames not yet taken by the output
     float m_gain;
     float m_target;
     float m_step = 0.0f;
     std::size_t m_rampLeft = 0;
 };
 
-SoundEngine::SoundEngine() : m_thread(std::make_unique<QThread>())
+SoundEngine::SoundEngine(std::chrono::milliseconds warm) : m_thread(std::make_unique<QThread>())
 {
     m_state.gain = gainFor(Playback::kDefaultVolume);
     m_thread->setObjectName(QStringLiteral("sound"));
-    m_worker = new SoundWorker(m_state);
+    m_worker = new SoundWorker(m_state, warm);
     m_worker->moveToThread(m_thread.get());
     QObject::connect(m_thread.get(), &QThread::started, m_worker, &SoundWorker::start);
     QObject::connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
@@ -260,6 +361,16 @@ void SoundEngine::setRate(double rate)
 {
     m_state.rate = rate;
     wake();
+}
+
+void SoundEngine::finish()
+{
+    QMetaObject::invokeMethod(m_worker, &SoundWorker::finish, Qt::BlockingQueuedConnection);
+}
+
+quint64 SoundEngine::renderPasses() const
+{
+    return m_state.renderPasses.load();
 }
 
 bool SoundEngine::isPlaying() const

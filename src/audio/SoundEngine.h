@@ -4,6 +4,7 @@
 #include "EngineState.h"
 
 #include <QString>
+#include <chrono>
 #include <memory>
 
 class QThread;
@@ -17,7 +18,9 @@ class SoundWorker;
 // and 0 is silence. Gain changes ramp over 10 ms; starts, stops and switches fade over 5 ms.
 class SoundEngine : public AudioEngine {
 public:
-    SoundEngine();
+    // `warm`: how long the output keeps running after the last sound, so that the next press
+    // in a row is heard at once; after it the output is stopped and nothing runs.
+    explicit SoundEngine(std::chrono::milliseconds warm = std::chrono::seconds(3));
     ~SoundEngine() override;
 
     void play(const QString& path) override;
@@ -26,13 +29,17 @@ public:
     void setVolume(int volume) override;
     void setRate(double rate) override;
 
+    // Ends the sound with the usual short fade and returns once the fade has been played
+    // (within about 50 ms): for the end of the process, which would otherwise cut the sound.
+    void finish();
+
     // True while a file is being played (for diagnostics and tests).
     bool isPlaying() const;
+    // How many times the sound has been rendered: it stands still while nothing plays.
+    quint64 renderPasses() const;
 
     // Linear gain for a volume of 0..100.
     static float gainFor(int volume);
-
-    static constexpr int kOutputRate = 44100;
 
 private:
     void wake();

@@ -2,8 +2,11 @@
 #include "MonitorRecorder.h"
 #include "SoundEngine.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -23,11 +26,12 @@ QString makeSound(const QTemporaryDir& dir, const QString& name, const QStringLi
     return p.exitCode() == 0 ? path : QString();
 }
 
-// The first and one past the last frame louder than silence.
-std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, std::size_t from = 0)
+// The first and one past the last frame louder than silence in [from, to).
+std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, std::size_t from = 0,
+                                              std::size_t to = SIZE_MAX)
 {
     std::size_t first = x.size(), last = 0;
-    for (std::size_t i = from; i < x.size(); ++i) {
+    for (std::size_t i = from; i < std::min(to, x.size()); ++i) {
         if (std::fabs(x[i]) > kSilence) {
             first = std::min(first, i);
             last = i + 1;
@@ -63,6 +67,21 @@ std::size_t longestQuietRun(const std::vector<float>& x, std::size_t from, std::
 double naturalStep(double frequency, double peak)
 {
     return 2 * M_PI * frequency / kRate * peak * 1.25 + 4.0 / 32768;
+}
+
+// Playback streams of this process that the server is playing (not corked).
+int runningStreamsOfThisProcess()
+{
+    QProcess pactl;
+    pactl.start("pactl", {"list", "sink-inputs"});
+    pactl.waitForFinished(5000);
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    int running = 0;
+    for (const QString& stream :
+         QString::fromUtf8(pactl.readAllStandardOutput()).split("Sink Input #"))
+        running += stream.contains("application.process.id = \"" + pid + "\"") &&
+                   stream.contains("Corked: no");
+    return running;
 }
 
 } // namespace
@@ -281,6 +300,61 @@ private slots:
                  qPrintable(QString::number(median)));
         QVERIFY(std::fabs(peakDb(heard, first, last) + 6) < 0.5);
         QVERIFY2(peakDb(other) < -60, qPrintable(QString::number(peakDb(other))));
+    }
+
+    // Nothing runs once the sound has ended and the warm spell is over: no render pass, no
+    // running stream at the server. The next press wakes the output and is heard whole.
+    void idleCostsNothingAndTheNextPressIsHeardWhole()
+    {
+        SoundEngine engine(std::chrono::milliseconds(300));
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_tone);
+        recorder.wait(1000 + 300 + 500);
+        const quint64 passes = engine.renderPasses();
+        recorder.wait(1000);
+        QCOMPARE(engine.renderPasses(), passes);
+        QCOMPARE(runningStreamsOfThisProcess(), 0);
+
+        const std::size_t second = recorder.mark();
+        engine.play(m_tone);
+        recorder.wait(1000);
+        recordUntilQuietFor(recorder, 0.2);
+        const auto [s1, e1] = soundSpan(recorder.left, 0, second);
+        const auto [s2, e2] = soundSpan(recorder.left, second);
+        QVERIFY2(s1 < e1 && s2 < e2,
+                 qPrintable(QString("heard %1-%2 and %3-%4 (second press at %5)")
+                                .arg(s1)
+                                .arg(e1)
+                                .arg(s2)
+                                .arg(e2)
+                                .arg(second)));
+        const double d1 = double(e1 - s1) / kRate;
+        const double d2 = double(e2 - s2) / kRate;
+        QVERIFY2(std::fabs(d2 - d1) < 0.005, qPrintable(QString("%1 then %2 s").arg(d1).arg(d2)));
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(50, 0.5));
+    }
+
+    // The end of the process cuts whatever is queued; finish() lets the sound down first.
+    void finishingWhilePlayingEndsWithAFade()
+    {
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        {
+            SoundEngine engine;
+            engine.setVolume(100);
+            engine.play(m_long);
+            recorder.wait(600);
+            QElapsedTimer took;
+            took.start();
+            engine.finish();
+            QVERIFY2(took.elapsed() <= 50, qPrintable(QString::number(took.elapsed())));
+        } // the output goes away here, as at exit
+        recordUntilQuietFor(recorder, 0.3);
+        const auto [first, last] = soundSpan(recorder.left);
+        QVERIFY(first < last);
+        QVERIFY(largestStep(recorder.left, 0, recorder.left.size()) < naturalStep(200, 0.5));
     }
 
     void aFileThatCannotBePlayedGivesSilence()

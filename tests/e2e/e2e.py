@@ -110,6 +110,13 @@ class Recorder:
         samples = array.array("h", bytes(self.data[start * 4:end * 4]))
         return max((abs(s) for s in samples), default=0) / 32768.0
 
+    def largest_step(self):
+        """The largest sample-to-sample step on either side, after collecting."""
+        self.collect()
+        samples = array.array("h", bytes(self.data[:len(self.data) // 4 * 4]))
+        steps = (abs(samples[i + 2] - samples[i]) for i in range(0, len(samples) - 2))
+        return max(steps, default=0) / 32768.0
+
     def sound_then_silence(self):
         """True once the recording holds sound followed by 0.5 s of silence. The monitor may
         deliver a second or more late, so this waits for it."""
@@ -343,6 +350,10 @@ def run():
             assert wait_for(lambda: p.proc.poll() is not None, 10), "the process did not end"
             if recorder.sink:
                 assert recorder.sound_then_silence(), "no sound, or sound after the close"
+                # A 50 Hz tone at full volume moves at most about 0.5 % of full scale from one
+                # sample to the next; the end of the process must not cut it mid-wave.
+                step = recorder.largest_step()
+                assert step < 0.01, "the sound ended with a step of %.3f" % step
             assert "Pitch" in p.stored()
         finally:
             p.stop()
