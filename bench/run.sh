@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the program and the benchmark, sets up a private PulseAudio null sink (with a
+# Builds the program and the benchmark, sets up a private sound server with a null sink (and a
 # recorder attached) and Xvfb, and prints one table of figures: ours beside the alternatives,
-# measured in the same run. Usage: bench/run.sh [RUNS]
+# measured in the same run, on PulseAudio and on PipeWire. Usage: bench/run.sh [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -34,8 +34,8 @@ for n in $(seq 60 99); do
 done
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(uname -r)"
-# The whole table on each sound server in turn.
-for server in pulse pipewire; do
+# The whole table on each sound server in turn (OPT_BENCH_SERVERS picks some).
+for server in ${OPT_BENCH_SERVERS:-pulse pipewire}; do
   dir=$runtime/$server
   ( eval "$("$root/scripts/$server.sh" start "$dir")"
     echo; echo "== $(pactl info | sed -n 's/^Server Name: //p')"

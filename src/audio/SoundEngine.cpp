@@ -27,6 +27,8 @@ constexpr int kWarmQueueMs = 10;
 constexpr int kGainRampMs = 10;
 // How long an exit waits at most for the last fade to be played.
 constexpr int kExitDrainMs = 45;
+// How long a closed output object is kept for the server's late answers.
+constexpr int kCloseGraceMs = 100;
 
 int framesIn(int rate, double milliseconds)
 {
@@ -99,6 +101,18 @@ public:
                 break;
             QThread::msleep(1);
         }
+    }
+
+    // Closes the output before the engine goes away. Qt 6.4's PulseAudio output answers an
+    // underflow by draining the stream with itself as the callback's target, and PipeWire
+    // may complete that drain after the stream was closed: the output object stays alive
+    // until the server has had time to answer.
+    void shutDown()
+    {
+        if (!m_sink)
+            return;
+        closeOutput();
+        QThread::msleep(kCloseGraceMs);
     }
 
 private:
@@ -181,8 +195,10 @@ private:
             format.setSampleFormat(QAudioFormat::Int16);
             m_sink = new QAudioSink(device, format, this);
             m_sink->setBufferSize(qsizetype(framesIn(m_rate, kBufferMs)) * kBytesPerFrame);
+            m_warmQueue = framesIn(m_rate, kWarmQueueMs);
         }
         m_io = m_sink->start();
+        m_fed = false;
         if (!m_io || m_sink->error() != QAudio::NoError) {
             complain(QStringLiteral("cannot open the sound output"));
             closeOutput();
@@ -228,10 +244,13 @@ private:
         // a server that runs dry can drop what it holds; then only a short queue of silence.
         const qsizetype freeFrames = m_sink->bytesFree() / kBytesPerFrame;
         const qsizetype queued = m_sink->bufferSize() / kBytesPerFrame - freeFrames;
+        // A server that takes the sound in larger blocks than the short warm queue (PipeWire's
+        // graph does) runs it dry, and the output idles until refilled: from then on the warm
+        // queue is the whole buffer.
+        if (m_fed && m_sink->state() == QAudio::IdleState)
+            m_warmQueue = m_sink->bufferSize() / kBytesPerFrame;
         const qsizetype frames =
-            active() || playingOut()
-                ? freeFrames
-                : std::max<qsizetype>(0, framesIn(m_rate, kWarmQueueMs) - queued);
+            active() || playingOut() ? freeFrames : std::max<qsizetype>(0, m_warmQueue - queued);
         if (frames <= 0)
             return;
 
@@ -262,8 +281,10 @@ private:
     bool writePending()
     {
         const qint64 written = m_io->write(m_pending.constData(), m_pending.size());
-        if (written > 0)
+        if (written > 0) {
             m_pending.remove(0, qsizetype(written));
+            m_fed = true;
+        }
         return m_pending.isEmpty();
     }
 
@@ -294,7 +315,9 @@ private:
     QAudioSink* m_sink = nullptr;
     QIODevice* m_io = nullptr;
     bool m_corked = false;
-    QElapsedTimer m_idle; // since the last sound was written out, while the output runs
+    bool m_fed = false;        // written to since the output was started
+    qsizetype m_warmQueue = 0; // frames kept queued while warm
+    QElapsedTimer m_idle;      // since the last sound was written out, while the output runs
     std::unique_ptr<Voice> m_current;
     std::vector<std::unique_ptr<Voice>> m_leaving;
     std::vector<float> m_mix;
@@ -319,6 +342,7 @@ SoundEngine::SoundEngine(std::chrono::milliseconds warm) : m_thread(std::make_un
 
 SoundEngine::~SoundEngine()
 {
+    QMetaObject::invokeMethod(m_worker, &SoundWorker::shutDown, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }

@@ -319,7 +319,7 @@ private slots:
 
         const std::size_t second = recorder.mark();
         engine.play(m_tone);
-        recorder.wait(1000);
+        recorder.wait(2000);
         recordUntilQuietFor(recorder, 0.2);
         const auto [s1, e1] = soundSpan(recorder.left, 0, second);
         const auto [s2, e2] = soundSpan(recorder.left, second);
