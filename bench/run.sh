@@ -6,8 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 missing=()
-for p in libpulse-dev mpg123 ffmpeg libxcb1-dev gstreamer1.0-plugins-good pipewire pipewire-pulse \
-  wireplumber; do
+for p in libpulse-dev mpg123 ffmpeg libxcb1-dev gstreamer1.0-plugins-good; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then

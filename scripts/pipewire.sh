@@ -2,22 +2,18 @@
 # Starts a private PipeWire (with WirePlumber and its PulseAudio server) with a null sink
 # "opt_sink" made the default and a recorder kept attached to its monitor, as Debian 12's
 # desktops run it. Prints the environment to use it: eval "$(scripts/pipewire.sh start DIR)";
-# stop with scripts/pipewire.sh stop DIR.
+# stop with scripts/pipewire.sh stop DIR. "kill DIR" ends the PulseAudio server only (the
+# sound server going away under a program), "revive DIR" brings it back.
 set -euo pipefail
-cmd=$1 dir=$2
-case "$cmd" in
-start)
-  mkdir -p "$dir"; chmod 700 "$dir"
-  export XDG_RUNTIME_DIR=$dir
-  export PULSE_SERVER=unix:$dir/pulse/native
-  # WirePlumber quits without a session bus.
-  dbus-daemon --session --fork --address="unix:path=$dir/bus" --print-pid >"$dir/dbus.pid"
-  export DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/bus
-  for p in pipewire wireplumber pipewire-pulse; do
-    "$p" >"$dir/$p.log" 2>&1 &
-    echo $! >>"$dir/pipewire.pids"
-    [ "$p" = pipewire ] && sleep 0.3
-  done
+cmd=$1 dir=$2 self=$(realpath "$0")
+export XDG_RUNTIME_DIR=$dir
+export PULSE_SERVER=unix:$dir/pulse/native
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/bus
+
+# The PulseAudio server with the null sink, and the recorder.
+start_pulse() {
+  pipewire-pulse >>"$dir/pipewire-pulse.log" 2>&1 &
+  echo $! >"$dir/pipewire-pulse.pid"
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl load-module module-null-sink sink_name=opt_sink rate=44100 channels=2 >/dev/null
   # WirePlumber may not be ready yet, or pick its own default first: insist until the server
@@ -31,12 +27,31 @@ start)
   parec -d opt_sink.monitor --latency-msec=20 >/dev/null 2>&1 &
   echo $! >"$dir/recorder.pid"
   timeout 3 pacat --raw --latency-msec=10 /dev/zero || true
+}
+
+case "$cmd" in
+start)
+  mkdir -p "$dir"; chmod 700 "$dir"
+  # WirePlumber quits without a session bus.
+  dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-pid >"$dir/dbus.pid"
+  for p in pipewire wireplumber; do
+    "$p" >"$dir/$p.log" 2>&1 &
+    echo $! >"$dir/$p.pid"
+    sleep 0.3
+  done
+  start_pulse
   echo "export XDG_RUNTIME_DIR='$dir' PULSE_SERVER='$PULSE_SERVER' OPT_PULSE_SINK=opt_sink" \
-    "DBUS_SESSION_BUS_ADDRESS='$DBUS_SESSION_BUS_ADDRESS'"
+    "DBUS_SESSION_BUS_ADDRESS='$DBUS_SESSION_BUS_ADDRESS' OPT_SOUND_RIG='$self'"
+  ;;
+kill)
+  kill "$(cat "$dir/pipewire-pulse.pid")"
+  ;;
+revive)
+  start_pulse
   ;;
 stop)
-  [ -f "$dir/recorder.pid" ] && kill "$(cat "$dir/recorder.pid")" 2>/dev/null || true
-  [ -f "$dir/pipewire.pids" ] && kill $(cat "$dir/pipewire.pids") 2>/dev/null || true
-  [ -f "$dir/dbus.pid" ] && kill "$(cat "$dir/dbus.pid")" 2>/dev/null || true
+  for p in recorder pipewire-pulse wireplumber pipewire dbus; do
+    [ -f "$dir/$p.pid" ] && kill "$(cat "$dir/$p.pid")" 2>/dev/null || true
+  done
   ;;
 esac

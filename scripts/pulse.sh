@@ -2,12 +2,15 @@
 # Starts a private PulseAudio daemon with a null sink "opt_sink" and a recorder kept attached
 # to its monitor (an idle null sink otherwise delivers a new stream's first sound late). The
 # recorders ask for 20 ms: at 5 ms the sink ran so tight that recordings showed dropouts.
+# The null sink does not rewind: a rewind rewrites what the sink already gave its monitor, so
+# recordings lost or doubled the start of a new stream (a real device plays the rewritten sound).
 # Prints the environment to use it: eval "$(scripts/pulse.sh start DIR)"; stop with
-# scripts/pulse.sh stop DIR.
+# scripts/pulse.sh stop DIR. "kill DIR" ends the server (the sound server going away under a
+# program), "revive DIR" starts it again.
 set -euo pipefail
-cmd=$1 dir=$2
+cmd=$1 dir=$2 self=$(realpath "$0")
 case "$cmd" in
-start)
+start | revive)
   mkdir -p "$dir"; chmod 700 "$dir"
   export XDG_RUNTIME_DIR=$dir
   export PULSE_SERVER=unix:$dir/pulse/native
@@ -22,7 +25,10 @@ start)
   # A fresh null sink runs in large blocks until its clients have settled it on a short
   # latency; sound played before then arrives late and with gaps.
   timeout 3 pacat --raw --latency-msec=10 /dev/zero || true
-  echo "export XDG_RUNTIME_DIR='$dir' PULSE_SERVER='$PULSE_SERVER' OPT_PULSE_SINK=opt_sink"
+  echo "export XDG_RUNTIME_DIR='$dir' PULSE_SERVER='$PULSE_SERVER' OPT_PULSE_SINK=opt_sink OPT_SOUND_RIG='$self'"
+  ;;
+kill)
+  kill "$(cat "$dir/pulse/pid")"
   ;;
 stop)
   [ -f "$dir/recorder.pid" ] && kill "$(cat "$dir/recorder.pid")" 2>/dev/null || true

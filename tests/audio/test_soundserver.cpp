@@ -7,7 +7,7 @@
 #include <QTest>
 
 // The sound server goes away while a test plays, and comes back. Restarts the private server
-// of the test run (same runtime folder, so the same address).
+// of the test run (same runtime folder, so the same address) through the rig that started it.
 class TestSoundServer : public QObject {
     Q_OBJECT
 private slots:
@@ -28,17 +28,17 @@ private slots:
         QTest::qWait(400);
         QVERIFY(engine.isPlaying());
 
-        QCOMPARE(QProcess::execute("sh",
-                                   {"-c", "kill $(cat \"$XDG_RUNTIME_DIR/pulse/pid\"); sleep 0.5"}),
-                 0);
+        QCOMPARE(
+            QProcess::execute("sh", {"-c", "$OPT_SOUND_RIG kill \"$XDG_RUNTIME_DIR\"; sleep 0.5"}),
+            0);
         QTest::qWait(300);
         QVERIFY(!engine.isPlaying());
         engine.play(tone); // nothing to play on: silence, no crash
         QTest::qWait(300);
         QVERIFY(!engine.isPlaying());
 
-        QCOMPARE(QProcess::execute("sh", {"-c", QString(PULSE_SCRIPT) +
-                                                    " start \"$XDG_RUNTIME_DIR\" >/dev/null"}),
+        QCOMPARE(QProcess::execute("sh",
+                                   {"-c", "$OPT_SOUND_RIG revive \"$XDG_RUNTIME_DIR\" >/dev/null"}),
                  0);
         MonitorRecorder recorder;
         recorder.wait(300);
