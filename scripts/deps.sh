@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config file clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
-  libsndfile1-dev libsamplerate0-dev libmp3lame-dev
+  libsndfile1-dev libsamplerate0-dev libmp3lame-dev libpulse-dev
   fonts-liberation2
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   xvfb openbox x11-utils xdotool dbus at-spi2-core

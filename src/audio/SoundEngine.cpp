@@ -1,12 +1,10 @@
 #include "SoundEngine.h"
 
+#include "PulseOutput.h"
 #include "Voice.h"
 
 #include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QElapsedTimer>
-#include <QIODevice>
 #include <QMediaDevices>
 #include <QThread>
 #include <QTimer>
@@ -19,16 +17,12 @@ namespace {
 constexpr int kChannels = 2;
 constexpr int kBytesPerFrame = kChannels * 2;
 constexpr int kTickMs = 5;
-// Sink buffer while playing, and how much silence stays queued while warm: the less is
-// queued ahead, the sooner a press is heard. 30 ms while playing was seen to underrun (and
-// click) when the machine was busy; 40 ms did not.
-constexpr int kBufferMs = 40;
-constexpr int kWarmQueueMs = 10;
+// What the stream keeps queued while playing: the less, the sooner a volume or rate change is
+// heard. Less was seen to underrun (and click) when the machine was busy; 30 ms did not.
+constexpr int kBufferMs = 30;
 constexpr int kGainRampMs = 10;
 // How long an exit waits at most for the last fade to be played.
 constexpr int kExitDrainMs = 45;
-// How long a closed output object is kept for the server's late answers.
-constexpr int kCloseGraceMs = 100;
 
 int framesIn(int rate, double milliseconds)
 {
@@ -65,14 +59,17 @@ public:
         m_timer->setTimerType(Qt::PreciseTimer);
         m_timer->setInterval(kTickMs);
         connect(m_timer, &QTimer::timeout, this, &SoundWorker::service);
+        m_corkTimer = new QTimer(this);
+        m_corkTimer->setSingleShot(true);
+        connect(m_corkTimer, &QTimer::timeout, this, &SoundWorker::cork);
     }
 
     void service()
     {
         takeRequest();
-        if (!m_io || m_corked)
+        if (!m_out.isOpen() || m_corked)
             return;
-        if (outputLost()) {
+        if (m_out.lost()) {
             // The sound server went away: drop everything; the next play starts the output
             // again.
             complain(QStringLiteral("sound output lost"));
@@ -80,8 +77,13 @@ public:
             return;
         }
         render();
-        if (!active() && m_idle.isValid() && m_idle.elapsed() >= bufferMs() + m_warmMs)
-            cork();
+        if (active() || playingOut())
+            return;
+        // Played out. Nothing more is written: the stream runs dry and waits, and the next
+        // sound starts at the server's next block. It is corked after the warm spell.
+        m_timer->stop();
+        if (!m_corkTimer->isActive())
+            m_corkTimer->start(m_warmMs);
     }
 
     // Fades out whatever plays and returns once the fade has been played, or after
@@ -89,40 +91,24 @@ public:
     void finish()
     {
         takeRequest();
-        if (!m_io || m_corked || !active())
+        if (!m_out.isOpen() || m_corked || !active())
             return;
         retireCurrent();
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < kExitDrainMs) {
             render();
-            const qsizetype queued = m_sink->bufferSize() - m_sink->bytesFree();
+            const qsizetype queued = m_out.bufferBytes() - m_out.bytesFree();
             if (!active() && queued <= framesIn(m_rate, 2) * kBytesPerFrame)
                 break;
             QThread::msleep(1);
         }
     }
 
-    // Closes the output before the engine goes away. Qt 6.4's PulseAudio output answers an
-    // underflow by draining the stream with itself as the callback's target, and PipeWire
-    // may complete that drain after the stream was closed: the output object stays alive
-    // until the server has had time to answer.
-    void shutDown()
-    {
-        if (!m_sink)
-            return;
-        closeOutput();
-        QThread::msleep(kCloseGraceMs);
-    }
-
 private:
     bool active() const { return m_current || !m_leaving.empty(); }
-    bool outputLost() const
-    {
-        return m_sink->error() == QAudio::FatalError || m_sink->state() == QAudio::StoppedState;
-    }
     // How long the output's buffer plays.
-    qint64 bufferMs() const { return m_sink->bufferSize() / kBytesPerFrame * 1000 / m_rate; }
+    qint64 bufferMs() const { return m_out.bufferBytes() / kBytesPerFrame * 1000 / m_rate; }
     // The end of the last sound is still on its way to the speaker.
     bool playingOut() const { return m_idle.isValid() && m_idle.elapsed() < bufferMs() + 20; }
 
@@ -148,6 +134,8 @@ private:
             }
             m_state.playing = true;
             m_idle.invalidate();
+            m_corkTimer->stop();
+            m_timer->start();
             return;
         }
     }
@@ -161,45 +149,26 @@ private:
         m_state.playing = false;
     }
 
-    // Makes the output ready to take sound: started the first time (and after a loss),
+    // Makes the output ready to take sound: opened the first time (and after a loss),
     // otherwise uncorked.
     bool wakeOutput()
     {
-        if (m_io && outputLost())
+        if (m_out.isOpen() && m_out.lost())
             closeOutput();
-        if (!m_io)
+        if (!m_out.isOpen())
             return openOutput();
         if (m_corked) {
-            m_sink->resume();
+            m_out.setCorked(false);
             m_corked = false;
-            m_timer->start();
         }
         return true;
     }
 
-    // Starts the output. One output object serves the whole process: Qt 6.4's PulseAudio
-    // output can crash in its destructor once its stream has failed, so it is stopped and
-    // started again (after a loss of the server only) rather than replaced.
     bool openOutput()
     {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull()) {
-            complain(QStringLiteral("no sound output device"));
-            return false;
-        }
-        if (!m_sink) {
-            m_rate = outputRateFor(device);
-            QAudioFormat format;
-            format.setSampleRate(m_rate);
-            format.setChannelCount(kChannels);
-            format.setSampleFormat(QAudioFormat::Int16);
-            m_sink = new QAudioSink(device, format, this);
-            m_sink->setBufferSize(qsizetype(framesIn(m_rate, kBufferMs)) * kBytesPerFrame);
-            m_warmQueue = framesIn(m_rate, kWarmQueueMs);
-        }
-        m_io = m_sink->start();
-        m_fed = false;
-        if (!m_io || m_sink->error() != QAudio::NoError) {
+        m_rate = outputRateFor(device);
+        if (!m_out.open(m_rate, kChannels, kBufferMs)) {
             complain(QStringLiteral("cannot open the sound output"));
             closeOutput();
             return false;
@@ -209,28 +178,28 @@ private:
     }
 
     // Once the warm spell is over the stream is corked: the server may suspend the device,
-    // and nothing of ours runs until the next press. Stopping the stream instead would cost
-    // a new one at the next press, which joins the server later.
+    // and nothing of ours runs until the next press, which uncorks the same stream.
     void cork()
     {
+        if (!m_out.isOpen() || m_corked || active())
+            return;
         m_timer->stop();
         m_idle.invalidate();
-        m_sink->suspend();
+        m_out.setCorked(true);
         m_corked = true;
     }
 
     void closeOutput()
     {
         m_timer->stop();
+        m_corkTimer->stop();
         m_current.reset();
         m_leaving.clear();
         m_pending.clear();
         m_state.playing = false;
         m_idle.invalidate();
         m_corked = false;
-        if (m_sink)
-            m_sink->stop();
-        m_io = nullptr;
+        m_out.close();
     }
 
     void render()
@@ -241,16 +210,8 @@ private:
             return;
         // Until what was written of the last sound has been played out (the server may have
         // granted a longer buffer than asked: PipeWire does), the buffer is kept full, since
-        // a server that runs dry can drop what it holds; then only a short queue of silence.
-        const qsizetype freeFrames = m_sink->bytesFree() / kBytesPerFrame;
-        const qsizetype queued = m_sink->bufferSize() / kBytesPerFrame - freeFrames;
-        // A server that takes the sound in larger blocks than the short warm queue (PipeWire's
-        // graph does) runs it dry, and the output idles until refilled: from then on the warm
-        // queue is the whole buffer.
-        if (m_fed && m_sink->state() == QAudio::IdleState)
-            m_warmQueue = m_sink->bufferSize() / kBytesPerFrame;
-        const qsizetype frames =
-            active() || playingOut() ? freeFrames : std::max<qsizetype>(0, m_warmQueue - queued);
+        // a server that runs dry can drop what it holds; then nothing.
+        const qsizetype frames = active() || playingOut() ? m_out.bytesFree() / kBytesPerFrame : 0;
         if (frames <= 0)
             return;
 
@@ -280,11 +241,9 @@ private:
     // Writes what is pending; true when all of it was taken.
     bool writePending()
     {
-        const qint64 written = m_io->write(m_pending.constData(), m_pending.size());
-        if (written > 0) {
-            m_pending.remove(0, qsizetype(written));
-            m_fed = true;
-        }
+        const qsizetype written = m_out.write(m_pending.constData(), m_pending.size());
+        if (written > 0)
+            m_pending.remove(0, written);
         return m_pending.isEmpty();
     }
 
@@ -311,13 +270,11 @@ private:
     EngineState& m_state;
     int m_warmMs = 0;
     int m_rate = 44100;
-    QTimer* m_timer = nullptr;
-    QAudioSink* m_sink = nullptr;
-    QIODevice* m_io = nullptr;
+    QTimer* m_timer = nullptr;     // renders while there is sound
+    QTimer* m_corkTimer = nullptr; // the warm spell
+    PulseOutput m_out;
     bool m_corked = false;
-    bool m_fed = false;        // written to since the output was started
-    qsizetype m_warmQueue = 0; // frames kept queued while warm
-    QElapsedTimer m_idle;      // since the last sound was written out, while the output runs
+    QElapsedTimer m_idle; // since the last sound was written out, while the output runs
     std::unique_ptr<Voice> m_current;
     std::vector<std::unique_ptr<Voice>> m_leaving;
     std::vector<float> m_mix;
@@ -342,7 +299,6 @@ SoundEngine::SoundEngine(std::chrono::milliseconds warm) : m_thread(std::make_un
 
 SoundEngine::~SoundEngine()
 {
-    QMetaObject::invokeMethod(m_worker, &SoundWorker::shutDown, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }

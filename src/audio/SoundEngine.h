@@ -10,7 +10,7 @@
 class QThread;
 class SoundWorker;
 
-// The sound engine: files decoded with libsndfile, played through a QAudioSink in push mode
+// The sound engine: files decoded with libsndfile, played on a stream at the sound server
 // from a thread of its own, so the window's thread never holds up the sound. Every call
 // returns at once.
 //

@@ -1,0 +1,195 @@
+#include "PulseOutput.h"
+
+#include <algorithm>
+#include <pulse/pulseaudio.h>
+
+namespace {
+
+// Every callback only wakes whoever waits on the loop; none keeps a pointer to us.
+void wakeWaiter(pa_threaded_mainloop* loop)
+{
+    pa_threaded_mainloop_signal(loop, 0);
+}
+
+void contextChanged(pa_context*, void* loop)
+{
+    wakeWaiter(static_cast<pa_threaded_mainloop*>(loop));
+}
+
+void streamChanged(pa_stream*, void* loop)
+{
+    wakeWaiter(static_cast<pa_threaded_mainloop*>(loop));
+}
+
+// Holds libpulse's lock for a scope: the library's thread runs only while it is free.
+class Locked {
+public:
+    explicit Locked(pa_threaded_mainloop* loop) : m_loop(loop) { pa_threaded_mainloop_lock(loop); }
+    ~Locked() { pa_threaded_mainloop_unlock(m_loop); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    pa_threaded_mainloop* m_loop;
+};
+
+} // namespace
+
+PulseOutput::PulseOutput() : m_loop(pa_threaded_mainloop_new())
+{
+    if (m_loop && pa_threaded_mainloop_start(m_loop) < 0) {
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
+    }
+}
+
+PulseOutput::~PulseOutput()
+{
+    if (!m_loop)
+        return;
+    close();
+    dropContext();
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+bool PulseOutput::connectContext()
+{
+    if (m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY)
+        return true;
+    dropContext();
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Orvo Peln Tandrick");
+    if (!m_context)
+        return false;
+    pa_context_set_state_callback(m_context, contextChanged, m_loop);
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        dropContext();
+        return false;
+    }
+    for (;;) {
+        const pa_context_state_t state = pa_context_get_state(m_context);
+        if (state == PA_CONTEXT_READY)
+            return true;
+        if (!PA_CONTEXT_IS_GOOD(state)) {
+            dropContext();
+            return false;
+        }
+        pa_threaded_mainloop_wait(m_loop);
+    }
+}
+
+void PulseOutput::dropContext()
+{
+    if (!m_context)
+        return;
+    pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_disconnect(m_context);
+    pa_context_unref(m_context);
+    m_context = nullptr;
+}
+
+bool PulseOutput::open(int rate, int channels, int bufferMs)
+{
+    if (!m_loop)
+        return false;
+    close();
+    Locked locked(m_loop);
+    if (!connectContext())
+        return false;
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
+    pa_channel_map map;
+    pa_channel_map_init_auto(&map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
+    m_stream = pa_stream_new(m_context, "Test sound", &spec, &map);
+    if (!m_stream)
+        return false;
+    pa_stream_set_state_callback(m_stream, streamChanged, m_loop);
+    m_frameBytes = int(pa_frame_size(&spec));
+    pa_buffer_attr attr;
+    attr.maxlength = uint32_t(-1);
+    attr.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(bufferMs) * 1000, &spec));
+    attr.prebuf = uint32_t(-1);
+    attr.minreq = uint32_t(-1);
+    attr.fragsize = uint32_t(-1);
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                   nullptr) < 0) {
+        pa_stream_unref(m_stream);
+        m_stream = nullptr;
+        return false;
+    }
+    for (;;) {
+        const pa_stream_state_t state = pa_stream_get_state(m_stream);
+        if (state == PA_STREAM_READY)
+            return true;
+        if (!PA_STREAM_IS_GOOD(state)) {
+            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+            pa_stream_unref(m_stream);
+            m_stream = nullptr;
+            return false;
+        }
+        pa_threaded_mainloop_wait(m_loop);
+    }
+}
+
+void PulseOutput::close()
+{
+    if (!m_stream)
+        return;
+    Locked locked(m_loop);
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
+}
+
+bool PulseOutput::lost() const
+{
+    if (!m_stream)
+        return true;
+    Locked locked(m_loop);
+    return pa_context_get_state(m_context) != PA_CONTEXT_READY ||
+           pa_stream_get_state(m_stream) != PA_STREAM_READY;
+}
+
+qsizetype PulseOutput::bufferBytes() const
+{
+    if (!m_stream)
+        return 0;
+    Locked locked(m_loop);
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(m_stream);
+    return attr ? qsizetype(attr->tlength) / m_frameBytes * m_frameBytes : 0;
+}
+
+qsizetype PulseOutput::bytesFree() const
+{
+    if (!m_stream)
+        return 0;
+    Locked locked(m_loop);
+    const size_t free = pa_stream_writable_size(m_stream);
+    return free == size_t(-1) ? 0 : qsizetype(free) / m_frameBytes * m_frameBytes;
+}
+
+qsizetype PulseOutput::write(const char* data, qsizetype bytes)
+{
+    if (!m_stream)
+        return -1;
+    Locked locked(m_loop);
+    if (pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return -1;
+    const size_t free = pa_stream_writable_size(m_stream);
+    if (free == size_t(-1))
+        return -1;
+    const size_t taken =
+        std::min(size_t(bytes), free) / size_t(m_frameBytes) * size_t(m_frameBytes);
+    if (taken > 0 && pa_stream_write(m_stream, data, taken, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+        return -1;
+    return qsizetype(taken);
+}
+
+void PulseOutput::setCorked(bool corked)
+{
+    if (!m_stream)
+        return;
+    Locked locked(m_loop);
+    if (pa_operation* op = pa_stream_cork(m_stream, corked ? 1 : 0, nullptr, nullptr))
+        pa_operation_unref(op);
+}
