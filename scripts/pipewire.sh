@@ -44,7 +44,10 @@ start)
     "DBUS_SESSION_BUS_ADDRESS='$DBUS_SESSION_BUS_ADDRESS' OPT_SOUND_RIG='$self'"
   ;;
 kill)
-  kill "$(cat "$dir/pipewire-pulse.pid")"
+  # Until it is gone: a server still shutting down removes the socket of the next one.
+  pid="$(cat "$dir/pipewire-pulse.pid")"
+  kill "$pid"
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
   ;;
 revive)
   start_pulse

@@ -28,7 +28,10 @@ start | revive)
   echo "export XDG_RUNTIME_DIR='$dir' PULSE_SERVER='$PULSE_SERVER' OPT_PULSE_SINK=opt_sink OPT_SOUND_RIG='$self'"
   ;;
 kill)
-  kill "$(cat "$dir/pulse/pid")"
+  # Until it is gone: a server still shutting down removes the socket of the next one.
+  pid="$(cat "$dir/pulse/pid")"
+  kill "$pid"
+  while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
   ;;
 stop)
   [ -f "$dir/recorder.pid" ] && kill "$(cat "$dir/recorder.pid")" 2>/dev/null || true

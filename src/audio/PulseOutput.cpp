@@ -48,7 +48,10 @@ PulseOutput::~PulseOutput()
     if (!m_loop)
         return;
     close();
-    dropContext();
+    {
+        Locked locked(m_loop);
+        dropContext();
+    }
     pa_threaded_mainloop_stop(m_loop);
     pa_threaded_mainloop_free(m_loop);
 }
@@ -63,6 +66,7 @@ bool PulseOutput::connectContext()
         return false;
     pa_context_set_state_callback(m_context, contextChanged, m_loop);
     if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        m_error = pa_strerror(pa_context_errno(m_context));
         dropContext();
         return false;
     }
@@ -71,6 +75,7 @@ bool PulseOutput::connectContext()
         if (state == PA_CONTEXT_READY)
             return true;
         if (!PA_CONTEXT_IS_GOOD(state)) {
+            m_error = pa_strerror(pa_context_errno(m_context));
             dropContext();
             return false;
         }
@@ -100,8 +105,10 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
     pa_channel_map map;
     pa_channel_map_init_auto(&map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
     m_stream = pa_stream_new(m_context, "Test sound", &spec, &map);
-    if (!m_stream)
+    if (!m_stream) {
+        m_error = pa_strerror(pa_context_errno(m_context));
         return false;
+    }
     pa_stream_set_state_callback(m_stream, streamChanged, m_loop);
     m_frameBytes = int(pa_frame_size(&spec));
     pa_buffer_attr attr;
@@ -112,6 +119,7 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
     attr.fragsize = uint32_t(-1);
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
                                    nullptr) < 0) {
+        m_error = pa_strerror(pa_context_errno(m_context));
         pa_stream_unref(m_stream);
         m_stream = nullptr;
         return false;
@@ -121,6 +129,7 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
         if (state == PA_STREAM_READY)
             return true;
         if (!PA_STREAM_IS_GOOD(state)) {
+            m_error = pa_strerror(pa_context_errno(m_context));
             pa_stream_set_state_callback(m_stream, nullptr, nullptr);
             pa_stream_unref(m_stream);
             m_stream = nullptr;

@@ -24,6 +24,8 @@ public:
     bool isOpen() const { return m_stream != nullptr; }
     // The server went away or failed the stream since it was opened.
     bool lost() const;
+    // Why the last open() failed, in the server library's words.
+    const char* error() const { return m_error; }
 
     // What the stream holds when full, and how much of it is free now.
     qsizetype bufferBytes() const;
@@ -41,4 +43,5 @@ private:
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
     int m_frameBytes = 0;
+    const char* m_error = "";
 };

@@ -43,10 +43,9 @@ int outputRateFor(const QAudioDevice& device)
 
 } // namespace
 
-// Lives on the engine's thread: owns the output and the voices and renders the sound. The
-// output runs only while there is sound to play and for a short warm spell after it, so that
-// presses in quick succession start at once; then it is corked and nothing runs until the
-// next press.
+// Lives on the engine's thread: owns the output and the voices and renders the sound, only
+// while there is sound to play. The stream stays uncorked for a warm spell after it, so that
+// presses in quick succession start at once; then it is corked.
 class SoundWorker : public QObject {
 public:
     SoundWorker(EngineState& state, std::chrono::milliseconds warm)
@@ -97,7 +96,8 @@ public:
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < kExitDrainMs) {
-            render();
+            if (active())
+                render();
             const qsizetype queued = m_out.bufferBytes() - m_out.bytesFree();
             if (!active() && queued <= framesIn(m_rate, 2) * kBytesPerFrame)
                 break;
@@ -130,6 +130,9 @@ private:
             } catch (const std::exception& e) {
                 complain(QStringLiteral("cannot play %1: %2")
                              .arg(request.path, QString::fromLocal8Bit(e.what())));
+                // The output was woken for nothing: it is corked again after the warm spell.
+                if (!active() && !m_timer->isActive())
+                    m_corkTimer->start(m_warmMs);
                 return;
             }
             m_state.playing = true;
@@ -169,7 +172,8 @@ private:
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         m_rate = outputRateFor(device);
         if (!m_out.open(m_rate, kChannels, kBufferMs)) {
-            complain(QStringLiteral("cannot open the sound output"));
+            complain(QStringLiteral("cannot open the sound output: %1")
+                         .arg(QString::fromUtf8(m_out.error())));
             closeOutput();
             return false;
         }
