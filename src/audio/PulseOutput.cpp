@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
 
 namespace {
+
+// How long opening waits for the server: one that takes the connection but never answers
+// must not hold the sound thread, nor the exit that waits for it.
+constexpr pa_usec_t kAnswerLimit = 2 * PA_USEC_PER_SEC;
 
 // Every callback only wakes whoever waits on the loop; none keeps a pointer to us.
 void wakeWaiter(pa_threaded_mainloop* loop)
@@ -31,6 +36,34 @@ public:
 
 private:
     pa_threaded_mainloop* m_loop;
+};
+
+// Wakes whoever waits on the loop when the answer limit has passed.
+class Deadline {
+public:
+    Deadline(pa_threaded_mainloop* loop, pa_context* context)
+        : m_api(pa_threaded_mainloop_get_api(loop)), m_end(pa_rtclock_now() + kAnswerLimit)
+    {
+        m_event = pa_context_rttime_new(
+            context, m_end,
+            [](pa_mainloop_api*, pa_time_event*, const timeval*, void* waiter) {
+                wakeWaiter(static_cast<pa_threaded_mainloop*>(waiter));
+            },
+            loop);
+    }
+    ~Deadline()
+    {
+        if (m_event)
+            m_api->time_free(m_event);
+    }
+    Deadline(const Deadline&) = delete;
+    Deadline& operator=(const Deadline&) = delete;
+    bool passed() const { return pa_rtclock_now() >= m_end; }
+
+private:
+    pa_mainloop_api* m_api;
+    pa_usec_t m_end;
+    pa_time_event* m_event = nullptr;
 };
 
 } // namespace
@@ -70,12 +103,14 @@ bool PulseOutput::connectContext()
         dropContext();
         return false;
     }
+    const Deadline deadline(m_loop, m_context);
     for (;;) {
         const pa_context_state_t state = pa_context_get_state(m_context);
         if (state == PA_CONTEXT_READY)
             return true;
-        if (!PA_CONTEXT_IS_GOOD(state)) {
-            m_error = pa_strerror(pa_context_errno(m_context));
+        if (!PA_CONTEXT_IS_GOOD(state) || deadline.passed()) {
+            m_error = PA_CONTEXT_IS_GOOD(state) ? "the sound server does not answer"
+                                                : pa_strerror(pa_context_errno(m_context));
             dropContext();
             return false;
         }
@@ -124,12 +159,15 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
         m_stream = nullptr;
         return false;
     }
+    const Deadline deadline(m_loop, m_context);
     for (;;) {
         const pa_stream_state_t state = pa_stream_get_state(m_stream);
         if (state == PA_STREAM_READY)
             return true;
-        if (!PA_STREAM_IS_GOOD(state)) {
-            m_error = pa_strerror(pa_context_errno(m_context));
+        if (!PA_STREAM_IS_GOOD(state) || deadline.passed()) {
+            m_error = PA_STREAM_IS_GOOD(state) ? "the sound server does not answer"
+                                               : pa_strerror(pa_context_errno(m_context));
+            pa_stream_disconnect(m_stream);
             pa_stream_set_state_callback(m_stream, nullptr, nullptr);
             pa_stream_unref(m_stream);
             m_stream = nullptr;

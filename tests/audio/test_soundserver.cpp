@@ -2,9 +2,13 @@
 #include "MonitorRecorder.h"
 #include "SoundEngine.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 // The sound server goes away while a test plays, and comes back. Restarts the private server
 // of the test run (same runtime folder, so the same address) through the rig that started it.
@@ -48,6 +52,31 @@ private slots:
         for (int waited = 0; waited < 3000 && peakDb(recorder.left) < -20; waited += 100)
             recorder.wait(100);
         QVERIFY2(peakDb(recorder.left) > -20, "nothing was heard after the server came back");
+    }
+
+    // A server that takes the connection and never answers: the press gives up, and the end
+    // of the process is not held up by it.
+    void aServerThatNeverAnswersDoesNotHoldTheExit()
+    {
+        QTemporaryDir dir;
+        const QByteArray path = dir.filePath("native").toUtf8();
+        const int mute = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+        QVERIFY(bind(mute, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(listen(mute, 4) == 0);
+        const QByteArray real = qgetenv("PULSE_SERVER");
+        qputenv("PULSE_SERVER", "unix:" + path);
+        SoundEngine engine;
+        engine.play(dir.filePath("any.mp3"));
+        QElapsedTimer took;
+        took.start();
+        engine.finish();
+        qputenv("PULSE_SERVER", real);
+        ::close(mute);
+        QVERIFY2(took.elapsed() < 3000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(!engine.isPlaying());
     }
 };
 
