@@ -103,15 +103,27 @@ bool PulseOutput::connectContext()
         dropContext();
         return false;
     }
+    const bool ready = awaitReady([this] {
+        const pa_context_state_t state = pa_context_get_state(m_context);
+        return state == PA_CONTEXT_READY   ? Progress::Ready
+               : PA_CONTEXT_IS_GOOD(state) ? Progress::Pending
+                                           : Progress::Failed;
+    });
+    if (!ready)
+        dropContext();
+    return ready;
+}
+
+bool PulseOutput::awaitReady(const std::function<Progress()>& progress)
+{
     const Deadline deadline(m_loop, m_context);
     for (;;) {
-        const pa_context_state_t state = pa_context_get_state(m_context);
-        if (state == PA_CONTEXT_READY)
+        const Progress now = progress();
+        if (now == Progress::Ready)
             return true;
-        if (!PA_CONTEXT_IS_GOOD(state) || deadline.passed()) {
-            m_error = PA_CONTEXT_IS_GOOD(state) ? "the sound server does not answer"
-                                                : pa_strerror(pa_context_errno(m_context));
-            dropContext();
+        if (now == Progress::Failed || deadline.passed()) {
+            m_error = now == Progress::Failed ? pa_strerror(pa_context_errno(m_context))
+                                              : "the sound server does not answer";
             return false;
         }
         pa_threaded_mainloop_wait(m_loop);
@@ -136,19 +148,19 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
     Locked locked(m_loop);
     if (!connectContext())
         return false;
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
     pa_channel_map map;
     pa_channel_map_init_auto(&map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
-    m_stream = pa_stream_new(m_context, "Test sound", &spec, &map);
+    m_stream = pa_stream_new(m_context, "Test sound", &format, &map);
     if (!m_stream) {
         m_error = pa_strerror(pa_context_errno(m_context));
         return false;
     }
     pa_stream_set_state_callback(m_stream, streamChanged, m_loop);
-    m_frameBytes = int(pa_frame_size(&spec));
+    m_frameBytes = int(pa_frame_size(&format));
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(bufferMs) * 1000, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(bufferMs) * 1000, &format));
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
@@ -159,22 +171,15 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
         m_stream = nullptr;
         return false;
     }
-    const Deadline deadline(m_loop, m_context);
-    for (;;) {
+    const bool ready = awaitReady([this] {
         const pa_stream_state_t state = pa_stream_get_state(m_stream);
-        if (state == PA_STREAM_READY)
-            return true;
-        if (!PA_STREAM_IS_GOOD(state) || deadline.passed()) {
-            m_error = PA_STREAM_IS_GOOD(state) ? "the sound server does not answer"
-                                               : pa_strerror(pa_context_errno(m_context));
-            pa_stream_disconnect(m_stream);
-            pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-            pa_stream_unref(m_stream);
-            m_stream = nullptr;
-            return false;
-        }
-        pa_threaded_mainloop_wait(m_loop);
-    }
+        return state == PA_STREAM_READY   ? Progress::Ready
+               : PA_STREAM_IS_GOOD(state) ? Progress::Pending
+                                          : Progress::Failed;
+    });
+    if (!ready)
+        close();
+    return ready;
 }
 
 void PulseOutput::close()

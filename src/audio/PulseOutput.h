@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <functional>
 
 struct pa_context;
 struct pa_stream;
@@ -36,7 +37,11 @@ public:
     void setCorked(bool corked);
 
 private:
+    enum class Progress { Pending, Ready, Failed };
     bool connectContext();
+    // Waits on the server, with the lock held, until `progress` is no longer pending or the
+    // server has not answered in time; keeps the reason when it did not get ready.
+    bool awaitReady(const std::function<Progress()>& progress);
     void dropContext();
 
     pa_threaded_mainloop* m_loop = nullptr;
