@@ -27,6 +27,8 @@ ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
 # others without a server; the server is started again if it is gone.
 run_suite() { # build folder, server, ctest options
   local build=$1 server=$2; shift 2
+  # A server found gone before a suite (seen once on a fresh machine) is started again first.
+  pactl info >/dev/null 2>&1 || "$root/scripts/$server.sh" revive "$runtime/$server" >/dev/null
   ctest --test-dir "$root/$build" --output-on-failure -j2 "$@" -E '^test_soundserver$' || status=1
   ctest --test-dir "$root/$build" --output-on-failure -R '^test_soundserver$' || status=1
   pactl info >/dev/null 2>&1 || "$root/scripts/$server.sh" revive "$runtime/$server" >/dev/null
