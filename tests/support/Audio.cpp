@@ -15,6 +15,7 @@ Decoded decodeFile(const QString& path)
     if (!file)
         return out;
     out.rate = info.samplerate;
+    out.channels.resize(std::size_t(info.channels));
     std::vector<float> buffer(4096 * std::size_t(info.channels));
     sf_count_t got;
     while ((got = sf_readf_float(file, buffer.data(), 4096)) > 0) {
@@ -22,6 +23,8 @@ Decoded decodeFile(const QString& path)
             out.left.push_back(buffer[std::size_t(i) * info.channels]);
             out.right.push_back(
                 buffer[std::size_t(i) * info.channels + (info.channels > 1 ? 1 : 0)]);
+            for (std::size_t c = 0; c < out.channels.size(); ++c)
+                out.channels[c].push_back(buffer[std::size_t(i) * info.channels + c]);
         }
     }
     sf_close(file);

@@ -3,10 +3,12 @@
 #include <QString>
 #include <vector>
 
-// Decoded sound for measurements: interleaved stereo floats.
+// Decoded sound for measurements: the first two channels (the first twice for mono), and every
+// channel.
 struct Decoded {
     int rate = 0;
     std::vector<float> left, right;
+    std::vector<std::vector<float>> channels;
     std::size_t frames() const { return left.size(); }
 };
 

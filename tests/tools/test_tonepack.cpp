@@ -74,17 +74,43 @@ private slots:
 
         // Silence at both ends, reached smoothly: no step at the first or last sample.
         const std::size_t n = sound.frames();
-        for (const auto* channel : {&sound.left, &sound.right}) {
-            QVERIFY(std::fabs(channel->front()) < 1e-3 && std::fabs(channel->back()) < 1e-3);
-            QVERIFY(largestStep(*channel, 0, 64) < 0.01);
-            QVERIFY(largestStep(*channel, n - 64, n) < 0.01);
+        const std::size_t channels = description.contains("7.1")   ? 8
+                                     : description.contains("5.1") ? 6
+                                                                   : 2;
+        QCOMPARE(sound.channels.size(), channels);
+        for (const auto& channel : sound.channels) {
+            QVERIFY(std::fabs(channel.front()) < 1e-3 && std::fabs(channel.back()) < 1e-3);
+            QVERIFY(largestStep(channel, 0, 64) < 0.01);
+            QVERIFY(largestStep(channel, n - 64, n) < 0.01);
+        }
+        if (description.contains("in turn")) {
+            // 1.5 s on each channel, 0.5 s apart: its level there, every other channel silent.
+            for (std::size_t c = 0; c < channels; ++c) {
+                const std::size_t from = c * 2 * 44100, to = from + 3 * 44100 / 2;
+                for (std::size_t other = 0; other < channels; ++other)
+                    if (other != c)
+                        QCOMPARE(peakDb(sound.channels[other], from, to + 44100 / 2), -240.0);
+                const auto burst = std::vector<float>(sound.channels[c].begin() + long(from),
+                                                      sound.channels[c].begin() + long(to));
+                QVERIFY2(std::fabs(rmsDb(burst) + 20) <= 0.2, qPrintable(QString::number(c)));
+                const bool lfe = c == std::size_t(kLfeChannel);
+                const double share =
+                    energyShareInBand(burst, 44100, lfe ? 27 : 450, lfe ? 88 : 2200);
+                QVERIFY2(share > 0.98, qPrintable(QString::number(share)));
+            }
+            return;
         }
 
         const bool leftOnly = description.contains("left channel only");
         const bool rightOnly = description.contains("right channel only");
-        const std::vector<float>& heard = rightOnly ? sound.right : sound.left;
-        if (leftOnly || rightOnly)
-            QVERIFY(peakDb(rightOnly ? sound.left : sound.right) < -90);
+        const bool lfeOnly = description.contains("LFE channel");
+        const std::vector<float>& heard = sound.channels[rightOnly ? 1
+                                                         : lfeOnly ? std::size_t(kLfeChannel)
+                                                                   : 0];
+        if (leftOnly || rightOnly || lfeOnly)
+            for (const auto& channel : sound.channels)
+                if (&channel != &heard)
+                    QVERIFY(peakDb(channel) < -90);
 
         const double peak = captureNumber(description, "(-?\\d+) dBFS peak");
         const double rms = captureNumber(description, "(-?\\d+) dBFS RMS");
@@ -102,9 +128,22 @@ private slots:
         }
         if (description.startsWith("Pink noise")) {
             const double low = captureNumber(description, "Pink noise, ([0-9.]+) Hz");
-            const double high = description.contains("2 kHz") ? 2000 : 80;
+            const double high = description.contains("to 2 kHz")
+                                    ? 2000
+                                    : captureNumber(description, "to ([0-9.]+) Hz");
             const double share = energyShareInBand(heard, 44100, low * 0.9, high * 1.1);
             QVERIFY2(share > 0.99, qPrintable(QString::number(share)));
+        }
+        // The phase pair: the same noise on both sides, then with one side turned over.
+        if (description.contains("in phase") || description.contains("inverted")) {
+            double both = 0, l2 = 0, r2 = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                both += double(sound.left[i]) * sound.right[i];
+                l2 += double(sound.left[i]) * sound.left[i];
+                r2 += double(sound.right[i]) * sound.right[i];
+            }
+            const double correlation = both / std::sqrt(l2 * r2);
+            QCOMPARE(qRound(correlation * 1000), description.contains("inverted") ? -1000 : 1000);
         }
         if (description.startsWith("Asymmetric")) {
             float highest = 0, lowest = 0;

@@ -20,7 +20,7 @@ void check(bool ok, const char* what)
 
 } // namespace
 
-void writeMp3(const QString& path, const Stereo& signal, const Mp3Tags& tags)
+void writeMp3(const QString& path, const Signal& signal, const Tags& tags)
 {
     std::unique_ptr<lame_global_flags, LameDeleter> lame(lame_init());
     check(lame != nullptr, "cannot start the MP3 encoder");

@@ -1,5 +1,7 @@
 #include "Pack.h"
 
+#include "FlacWriter.h"
+
 namespace {
 
 QString hz(double f)
@@ -15,7 +17,7 @@ std::vector<PackItem> defaultPack()
     std::vector<PackItem> pack;
     int number = 1;
     const auto add = [&](const QString& title, const QString& description,
-                         std::function<Stereo()> make) {
+                         std::function<Signal()> make) {
         pack.push_back({QStringLiteral("%1 %2").arg(number++, 2, 10, QLatin1Char('0')).arg(title),
                         {title, description},
                         std::move(make)});
@@ -52,5 +54,47 @@ std::vector<PackItem> defaultPack()
         QStringLiteral("Asymmetric pulses, 60 Hz half waves, 2 per second, -12 dBFS peak, "
                        "positive edge strongest, 10 s"),
         [] { return polarityPulses(10, -12); });
+    // Added later than the rest, so that a test chosen before keeps its place in the list.
+    add(QStringLiteral("Phase pair, in phase"),
+        QStringLiteral("Pink noise, 40 Hz to 160 Hz, -20 dBFS RMS, both channels in phase, 10 s"),
+        [] { return pinkNoise(40, 160, 10, -20, Channels::Both, 5); });
+    add(QStringLiteral("Phase pair, out of phase"),
+        QStringLiteral("Pink noise, 40 Hz to 160 Hz, -20 dBFS RMS, right channel inverted, 10 s"),
+        [] {
+            Signal signal = pinkNoise(40, 160, 10, -20, Channels::Both, 5);
+            invert(signal, 1);
+            return signal;
+        });
+    for (double f : {30.0, 40.0, 50.0, 63.0, 80.0})
+        add(QStringLiteral("LFE only %1").arg(hz(f)),
+            QStringLiteral("Sine tone, %1, -12 dBFS peak, LFE channel of 5.1 only, 10 s")
+                .arg(hz(f)),
+            [f] { return onlyOn(sineTone(f, 10, -12, Channels::Left), 6, kLfeChannel); });
+    // Each channel in turn: speech-band noise any speaker plays, low noise on the LFE channel,
+    // which a receiver passes only below about 120 Hz.
+    const auto inTurn = [](int channels) {
+        std::vector<Signal> bursts;
+        for (int c = 0; c < channels; ++c)
+            bursts.push_back(c == kLfeChannel
+                                 ? pinkNoise(30, 80, 1.5, -20, Channels::Left, 10 + c)
+                                 : pinkNoise(500, 2000, 1.5, -20, Channels::Left, 10 + c));
+        return eachInTurn(bursts, kFadeSeconds, 0.5);
+    };
+    add(QStringLiteral("Channel check 5.1"),
+        QStringLiteral("Pink noise bursts, 500 Hz to 2 kHz (LFE 30 Hz to 80 Hz), -20 dBFS RMS, "
+                       "1.5 s on each channel of 5.1 in turn: FL FR FC LFE RL RR, 12 s"),
+        [inTurn] { return inTurn(6); });
+    add(QStringLiteral("Channel check 7.1"),
+        QStringLiteral("Pink noise bursts, 500 Hz to 2 kHz (LFE 30 Hz to 80 Hz), -20 dBFS RMS, "
+                       "1.5 s on each channel of 7.1 in turn: FL FR FC LFE RL RR SL SR, 16 s"),
+        [inTurn] { return inTurn(8); });
     return pack;
+}
+
+void writeSound(const QString& path, const Signal& signal, const Tags& tags)
+{
+    if (signal.channels > 2)
+        writeFlac(path, signal, tags);
+    else
+        writeMp3(path, signal, tags);
 }

@@ -2,18 +2,24 @@
 
 #include "Mp3Writer.h"
 #include "Signals.h"
+#include "Tags.h"
 
 #include <QString>
 #include <functional>
 #include <vector>
 
-// One sound of the default pack: its file name (without ".mp3"), its tag and how to make it.
+// One sound of the default pack: its file name (without ".mp3"), its tags and how to make it.
 struct PackItem {
     QString name;
-    Mp3Tags tags;
-    std::function<Stereo()> make;
+    Tags tags;
+    std::function<Signal()> make;
 };
 
 inline constexpr double kFadeSeconds = 0.020;
+// The LFE channel's place (from 0) in 5.1 and 7.1, in WAVE order.
+inline constexpr int kLfeChannel = 3;
+
+// Writes a sound of the pack: MP3 for stereo, FLAC for more channels (whatever the name).
+void writeSound(const QString& path, const Signal& signal, const Tags& tags);
 
 std::vector<PackItem> defaultPack();

@@ -14,9 +14,9 @@ std::size_t framesFor(double seconds)
     return std::size_t(std::llround(seconds * kSampleRate));
 }
 
-Stereo fromMono(const std::vector<double>& mono, Channels channels)
+Signal fromMono(const std::vector<double>& mono, Channels channels)
 {
-    Stereo out;
+    Signal out;
     out.samples.resize(mono.size() * 2, 0.0f);
     for (std::size_t i = 0; i < mono.size(); ++i) {
         if (channels != Channels::Right)
@@ -51,7 +51,7 @@ double dbToAmplitude(double db)
     return std::pow(10.0, db / 20.0);
 }
 
-Stereo sineTone(double frequency, double seconds, double peakDb, Channels channels)
+Signal sineTone(double frequency, double seconds, double peakDb, Channels channels)
 {
     const double amplitude = dbToAmplitude(peakDb);
     std::vector<double> mono(framesFor(seconds));
@@ -60,7 +60,7 @@ Stereo sineTone(double frequency, double seconds, double peakDb, Channels channe
     return fromMono(mono, channels);
 }
 
-Stereo logSweep(double from, double to, double seconds, double peakDb, Channels channels)
+Signal logSweep(double from, double to, double seconds, double peakDb, Channels channels)
 {
     const double amplitude = dbToAmplitude(peakDb);
     const double k = std::log(to / from);
@@ -73,7 +73,7 @@ Stereo logSweep(double from, double to, double seconds, double peakDb, Channels 
     return fromMono(mono, channels);
 }
 
-Stereo pinkNoise(double low, double high, double seconds, double rmsDb, Channels channels,
+Signal pinkNoise(double low, double high, double seconds, double rmsDb, Channels channels,
                  std::uint64_t seed)
 {
     const std::size_t frames = framesFor(seconds);
@@ -102,7 +102,7 @@ Stereo pinkNoise(double low, double high, double seconds, double rmsDb, Channels
     return fromMono(mono, channels);
 }
 
-Stereo polarityPulses(double seconds, double peakDb)
+Signal polarityPulses(double seconds, double peakDb)
 {
     const double amplitude = dbToAmplitude(peakDb);
     const std::size_t period = kSampleRate / 2;
@@ -119,15 +119,44 @@ Stereo polarityPulses(double seconds, double peakDb)
     return fromMono(mono, Channels::Both);
 }
 
-void applyFades(Stereo& signal, double seconds)
+void applyFades(Signal& signal, double seconds)
 {
     const std::size_t frames = signal.frames();
     const std::size_t ramp = std::min(framesFor(seconds), frames / 2);
     for (std::size_t i = 0; i < ramp; ++i) {
         const float gain = float(0.5 - 0.5 * std::cos(M_PI * double(i) / double(ramp)));
-        for (int c = 0; c < 2; ++c) {
-            signal.samples[2 * i + c] *= gain;
-            signal.samples[2 * (frames - 1 - i) + c] *= gain;
+        const std::size_t n = std::size_t(signal.channels);
+        for (std::size_t c = 0; c < n; ++c) {
+            signal.samples[n * i + c] *= gain;
+            signal.samples[n * (frames - 1 - i) + c] *= gain;
         }
     }
+}
+
+Signal onlyOn(const Signal& source, int channels, int channel)
+{
+    Signal out{channels, std::vector<float>(source.frames() * std::size_t(channels), 0.0f)};
+    for (std::size_t i = 0; i < source.frames(); ++i)
+        out.samples[i * std::size_t(channels) + std::size_t(channel)] =
+            source.samples[i * std::size_t(source.channels)];
+    return out;
+}
+
+Signal eachInTurn(const std::vector<Signal>& bursts, double fadeSeconds, double gapSeconds)
+{
+    const int channels = int(bursts.size());
+    Signal out{channels, {}};
+    for (int c = 0; c < channels; ++c) {
+        Signal burst = onlyOn(bursts[std::size_t(c)], channels, c);
+        applyFades(burst, fadeSeconds);
+        out.samples.insert(out.samples.end(), burst.samples.begin(), burst.samples.end());
+        out.samples.resize(out.samples.size() + framesFor(gapSeconds) * std::size_t(channels));
+    }
+    return out;
+}
+
+void invert(Signal& signal, int channel)
+{
+    for (std::size_t i = 0; i < signal.frames(); ++i)
+        signal.samples[i * std::size_t(signal.channels) + std::size_t(channel)] *= -1.0f;
 }

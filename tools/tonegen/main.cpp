@@ -1,4 +1,5 @@
-// Makes low-frequency test sounds as MP3 files: the default pack, or one signal.
+// Makes low-frequency test sounds (MP3, or FLAC for more than two channels, all named ".mp3"):
+// the default pack, or one signal.
 //
 //   tonegen pack FOLDER
 //   tonegen sine  --frequency HZ [--seconds S] [--level DBFS] [--channel both|left|right] --output
@@ -75,8 +76,8 @@ int runSingle(const QString& kind, const QStringList& args)
     else if (channelName != "both")
         throw UsageError("--channel must be both, left or right");
 
-    Stereo signal;
-    Mp3Tags tags;
+    Signal signal;
+    Tags tags;
     if (kind == "sine") {
         const double f = frequency(options, "frequency");
         signal = sineTone(f, seconds, level, channels);
@@ -113,9 +114,9 @@ int runPack(const QString& folder)
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("cannot create " + folder).toStdString());
     for (const PackItem& item : defaultPack()) {
-        Stereo signal = item.make();
+        Signal signal = item.make();
         applyFades(signal, kFadeSeconds);
-        writeMp3(QDir(folder).filePath(item.name + ".mp3"), signal, item.tags);
+        writeSound(QDir(folder).filePath(item.name + ".mp3"), signal, item.tags);
     }
     return 0;
 }
