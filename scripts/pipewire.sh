@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts a private PipeWire (with WirePlumber and its PulseAudio server) with a null sink
-# "opt_sink" made the default and a recorder kept attached to its monitor, as Debian 12's
+# "opt_sink" made the default, "opt_51" (5.1) and "opt_71" (7.1), and a recorder kept attached
+# to each monitor, as Debian 12's
 # desktops run it. Prints the environment to use it: eval "$(scripts/pipewire.sh start DIR)";
 # stop with scripts/pipewire.sh stop DIR. "kill DIR" ends the PulseAudio server only (the
 # sound server going away under a program), "revive DIR" brings it back.
@@ -16,6 +17,8 @@ start_pulse() {
   echo $! >"$dir/pipewire-pulse.pid"
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl load-module module-null-sink sink_name=opt_sink rate=44100 channels=2 >/dev/null
+  pactl load-module module-null-sink sink_name=opt_51 rate=44100 channels=6 channel_map=surround-51 >/dev/null
+  pactl load-module module-null-sink sink_name=opt_71 rate=44100 channels=8 channel_map=surround-71 >/dev/null
   # WirePlumber may not be ready yet, or pick its own default first: insist until the server
   # agrees.
   for _ in $(seq 50); do
@@ -24,9 +27,15 @@ start_pulse() {
     sleep 0.1
   done
   pactl info | grep -q "Default Sink: opt_sink"
-  parec -d opt_sink.monitor --latency-msec=20 >/dev/null 2>&1 &
-  echo $! >"$dir/recorder.pid"
-  timeout 3 pacat --raw --latency-msec=10 /dev/zero || true
+  : >"$dir/recorder.pid"
+  local warm=()
+  for sink in opt_sink opt_51 opt_71; do
+    parec -d $sink.monitor --latency-msec=20 >/dev/null 2>&1 &
+    echo $! >>"$dir/recorder.pid"
+    timeout 3 pacat -d $sink --raw --latency-msec=10 /dev/zero &
+    warm+=($!)
+  done
+  for pid in "${warm[@]}"; do wait "$pid" || true; done
 }
 
 case "$cmd" in
@@ -54,7 +63,7 @@ revive)
   ;;
 stop)
   for p in recorder pipewire-pulse wireplumber pipewire dbus; do
-    [ -f "$dir/$p.pid" ] && kill "$(cat "$dir/$p.pid")" 2>/dev/null || true
+    [ -f "$dir/$p.pid" ] && kill $(cat "$dir/$p.pid") 2>/dev/null || true
   done
   ;;
 esac

@@ -1,5 +1,7 @@
 #include "PulseOutput.h"
 
+#include "RealtimeThread.h"
+
 #include <algorithm>
 #include <pulse/pulseaudio.h>
 #include <pulse/rtclock.h>
@@ -66,7 +68,40 @@ private:
     pa_time_event* m_event = nullptr;
 };
 
+Speaker speakerFor(pa_channel_position_t position)
+{
+    switch (position) {
+    case PA_CHANNEL_POSITION_MONO:
+        return Speaker::Mono;
+    case PA_CHANNEL_POSITION_FRONT_LEFT:
+        return Speaker::FrontLeft;
+    case PA_CHANNEL_POSITION_FRONT_RIGHT:
+        return Speaker::FrontRight;
+    case PA_CHANNEL_POSITION_FRONT_CENTER:
+        return Speaker::FrontCentre;
+    case PA_CHANNEL_POSITION_LFE:
+        return Speaker::Lfe;
+    case PA_CHANNEL_POSITION_REAR_LEFT:
+        return Speaker::RearLeft;
+    case PA_CHANNEL_POSITION_REAR_RIGHT:
+        return Speaker::RearRight;
+    case PA_CHANNEL_POSITION_REAR_CENTER:
+        return Speaker::RearCentre;
+    case PA_CHANNEL_POSITION_SIDE_LEFT:
+        return Speaker::SideLeft;
+    case PA_CHANNEL_POSITION_SIDE_RIGHT:
+        return Speaker::SideRight;
+    default:
+        return Speaker::Other;
+    }
+}
+
 } // namespace
+
+struct PulseOutput::DeviceAnswer {
+    pa_threaded_mainloop* loop;
+    std::optional<Device> device;
+};
 
 PulseOutput::PulseOutput() : m_loop(pa_threaded_mainloop_new())
 {
@@ -74,6 +109,11 @@ PulseOutput::PulseOutput() : m_loop(pa_threaded_mainloop_new())
         pa_threaded_mainloop_free(m_loop);
         m_loop = nullptr;
     }
+    // The library's thread takes the server's requests for more sound: it must keep up too.
+    if (m_loop)
+        pa_threaded_mainloop_once_unlocked(
+            m_loop, [](pa_threaded_mainloop*, void*) { runThisThreadAheadOfOrdinaryWork(); },
+            nullptr);
 }
 
 PulseOutput::~PulseOutput()
@@ -140,7 +180,51 @@ void PulseOutput::dropContext()
     m_context = nullptr;
 }
 
-bool PulseOutput::open(int rate, int channels, int bufferMs)
+std::optional<PulseOutput::Device> PulseOutput::defaultDevice()
+{
+    if (!m_loop)
+        return std::nullopt;
+    Locked locked(m_loop);
+    if (!connectContext())
+        return std::nullopt;
+    DeviceAnswer answer{m_loop, std::nullopt};
+    pa_operation* op = pa_context_get_sink_info_by_name(
+        m_context, "@DEFAULT_SINK@",
+        [](pa_context*, const pa_sink_info* info, int, void* data) {
+            auto* answer = static_cast<DeviceAnswer*>(data);
+            if (info) {
+                Device device{info->name, int(info->sample_spec.rate), {}, {}};
+                if (device.rate < 22050 || device.rate > 192000)
+                    device.rate = 44100;
+                for (int c = 0; c < info->channel_map.channels; ++c) {
+                    device.speakers.push_back(speakerFor(info->channel_map.map[c]));
+                    device.positions.push_back(info->channel_map.map[c]);
+                }
+                answer->device = std::move(device);
+            }
+            wakeWaiter(answer->loop);
+        },
+        &answer);
+    if (!op) {
+        m_error = pa_strerror(pa_context_errno(m_context));
+        return std::nullopt;
+    }
+    const bool answered = awaitReady([op] {
+        const pa_operation_state_t state = pa_operation_get_state(op);
+        return state == PA_OPERATION_DONE      ? Progress::Ready
+               : state == PA_OPERATION_RUNNING ? Progress::Pending
+                                               : Progress::Failed;
+    });
+    // A cancelled query never calls back: `answer` is not touched once this returns.
+    if (!answered)
+        pa_operation_cancel(op);
+    pa_operation_unref(op);
+    if (answered && !answer.device)
+        m_error = "the sound server has no output device";
+    return answered ? answer.device : std::nullopt;
+}
+
+bool PulseOutput::open(const Device& device, int bufferMs)
 {
     if (!m_loop)
         return false;
@@ -148,9 +232,17 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
     Locked locked(m_loop);
     if (!connectContext())
         return false;
-    const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(rate), uint8_t(channels)};
+    const bool ownLayout = outputLayoutFor(device.speakers) == device.speakers &&
+                           device.positions.size() <= PA_CHANNELS_MAX;
     pa_channel_map map;
-    pa_channel_map_init_auto(&map, unsigned(channels), PA_CHANNEL_MAP_WAVEEX);
+    if (ownLayout) {
+        map.channels = uint8_t(device.positions.size());
+        for (std::size_t c = 0; c < device.positions.size(); ++c)
+            map.map[c] = pa_channel_position_t(device.positions[c]);
+    } else {
+        pa_channel_map_init_stereo(&map);
+    }
+    const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(device.rate), map.channels};
     m_stream = pa_stream_new(m_context, "Test sound", &format, &map);
     if (!m_stream) {
         m_error = pa_strerror(pa_context_errno(m_context));
@@ -164,8 +256,12 @@ bool PulseOutput::open(int rate, int channels, int bufferMs)
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
-    if (pa_stream_connect_playback(m_stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
-                                   nullptr) < 0) {
+    // Laid out as the device is, the stream must reach each speaker as it is: a server that
+    // remixes spreads a stereo test over the centre and the subwoofer.
+    const auto flags =
+        pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
+    if (pa_stream_connect_playback(m_stream, device.name.c_str(), &attr, flags, nullptr, nullptr) <
+        0) {
         m_error = pa_strerror(pa_context_errno(m_context));
         pa_stream_unref(m_stream);
         m_stream = nullptr;

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ChannelRouting.h"
+
 #include <QtGlobal>
 #include <functional>
+#include <optional>
+#include <string>
 
 struct pa_context;
 struct pa_stream;
@@ -13,14 +17,28 @@ struct pa_threaded_mainloop;
 // the next sound written starts at once.
 class PulseOutput {
 public:
+    // A device at the server, as a stream to it is laid out.
+    struct Device {
+        std::string name;
+        int rate = 0;               // its own, or 44.1 kHz where it reports none usable
+        SpeakerLayout speakers;     // in the device's channel order
+        std::vector<int> positions; // the server's names of its channels, in the same order
+        bool operator==(const Device&) const = default;
+    };
+
     PulseOutput();
     ~PulseOutput();
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
-    // Connects to the server if needed and opens a stream of 16-bit frames that keeps about
-    // `bufferMs` queued. False when there is no server or it refuses the stream.
-    bool open(int rate, int channels, int bufferMs);
+    // Connects to the server if needed and asks which device plays by default; nothing when
+    // there is no server or it does not say (error() tells why).
+    std::optional<Device> defaultDevice();
+    // Opens a stream of 16-bit frames to `device` at its rate that keeps about `bufferMs`
+    // queued, laid out as outputLayoutFor(device.speakers); the server passes each channel to
+    // the device's channel of the same name and mixes nothing. False when there is no server or
+    // it refuses the stream.
+    bool open(const Device& device, int bufferMs);
     void close();
     bool isOpen() const { return m_stream != nullptr; }
     // The server went away or failed the stream since it was opened.
@@ -38,6 +56,8 @@ public:
 
 private:
     enum class Progress { Pending, Ready, Failed };
+    // Shared with the server library's thread while the device is asked for.
+    struct DeviceAnswer;
     bool connectContext();
     // Waits on the server, with the lock held, until `progress` is no longer pending or the
     // server has not answered in time; keeps the reason when it did not get ready.

@@ -24,6 +24,54 @@ float rise(std::size_t position, std::size_t total)
     return float(0.5 - 0.5 * std::cos(kPi * double(position) / double(total)));
 }
 
+Speaker speakerFor(int position)
+{
+    switch (position) {
+    case SF_CHANNEL_MAP_MONO:
+        return Speaker::Mono;
+    case SF_CHANNEL_MAP_LEFT:
+    case SF_CHANNEL_MAP_FRONT_LEFT:
+        return Speaker::FrontLeft;
+    case SF_CHANNEL_MAP_RIGHT:
+    case SF_CHANNEL_MAP_FRONT_RIGHT:
+        return Speaker::FrontRight;
+    case SF_CHANNEL_MAP_CENTER:
+    case SF_CHANNEL_MAP_FRONT_CENTER:
+        return Speaker::FrontCentre;
+    case SF_CHANNEL_MAP_LFE:
+        return Speaker::Lfe;
+    case SF_CHANNEL_MAP_REAR_LEFT:
+        return Speaker::RearLeft;
+    case SF_CHANNEL_MAP_REAR_RIGHT:
+        return Speaker::RearRight;
+    case SF_CHANNEL_MAP_REAR_CENTER:
+        return Speaker::RearCentre;
+    case SF_CHANNEL_MAP_SIDE_LEFT:
+        return Speaker::SideLeft;
+    case SF_CHANNEL_MAP_SIDE_RIGHT:
+        return Speaker::SideRight;
+    default:
+        return Speaker::Other;
+    }
+}
+
+// The layout the file declares (WAVE_FORMAT_EXTENSIBLE, CAF, ...), else the standard one for
+// its channel count; a declared layout that places nothing the program knows is not trusted.
+SpeakerLayout layoutOf(SNDFILE* file, int channels)
+{
+    std::vector<int> positions(std::size_t(channels), SF_CHANNEL_MAP_INVALID);
+    if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, positions.data(),
+                   int(positions.size() * sizeof(int))) == SF_TRUE) {
+        SpeakerLayout layout;
+        for (int p : positions)
+            layout.push_back(speakerFor(p));
+        if (std::any_of(layout.begin(), layout.end(),
+                        [](Speaker s) { return s != Speaker::Other; }))
+            return layout;
+    }
+    return standardLayout(channels);
+}
+
 } // namespace
 
 Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
@@ -41,10 +89,12 @@ Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
         sf_close(m_file);
         throw std::runtime_error("the file holds no sound");
     }
-    m_fileChannels = info.channels;
+    m_channels = std::size_t(info.channels);
     m_fileRate = info.samplerate;
+    m_layout = layoutOf(m_file, info.channels);
+    routeTo(standardLayout(2));
     int error = 0;
-    m_resampler = src_new(SRC_SINC_FASTEST, 2, &error);
+    m_resampler = src_new(SRC_SINC_FASTEST, info.channels, &error);
     if (!m_resampler) {
         sf_close(m_file);
         throw std::runtime_error(src_strerror(error));
@@ -58,6 +108,11 @@ Voice::~Voice()
     sf_close(m_file);
 }
 
+void Voice::routeTo(const SpeakerLayout& output)
+{
+    m_routing = ChannelRouting(m_layout, output);
+}
+
 void Voice::fadeOut(std::size_t frames)
 {
     if (m_fadingOut)
@@ -69,10 +124,10 @@ void Voice::fadeOut(std::size_t frames)
 
 bool Voice::refill(std::size_t wanted, bool loop)
 {
-    // Keep the unread tail, then append decoded frames as stereo.
-    m_input.erase(m_input.begin(), m_input.begin() + std::ptrdiff_t(m_inputUsed * 2));
+    // Keep the unread tail, then append the decoded frames.
+    m_input.erase(m_input.begin(), m_input.begin() + std::ptrdiff_t(m_inputUsed * m_channels));
     m_inputUsed = 0;
-    m_decoded.resize(wanted * std::size_t(m_fileChannels));
+    m_decoded.resize(wanted * m_channels);
     sf_count_t got = sf_readf_float(m_file, m_decoded.data(), sf_count_t(wanted));
     if (got <= 0 && loop && sf_seek(m_file, 0, SEEK_SET) == 0)
         got = sf_readf_float(m_file, m_decoded.data(), sf_count_t(wanted));
@@ -80,12 +135,8 @@ bool Voice::refill(std::size_t wanted, bool loop)
         m_endOfInput = true;
         return false;
     }
-    const std::size_t channels = std::size_t(m_fileChannels);
-    for (sf_count_t i = 0; i < got; ++i) {
-        const float* frame = &m_decoded[std::size_t(i) * channels];
-        m_input.push_back(frame[0]);
-        m_input.push_back(channels > 1 ? frame[1] : frame[0]);
-    }
+    m_input.insert(m_input.end(), m_decoded.begin(),
+                   m_decoded.begin() + std::ptrdiff_t(std::size_t(got) * m_channels));
     return true;
 }
 
@@ -94,13 +145,14 @@ std::size_t Voice::produce(float* dest, std::size_t frames, double rate, bool lo
     std::size_t produced = 0;
     if (m_bypass) {
         while (produced < frames) {
-            std::size_t pending = m_input.size() / 2 - m_inputUsed;
+            std::size_t pending = m_input.size() / m_channels - m_inputUsed;
             if (pending == 0 &&
                 (m_endOfInput || !refill(std::max<std::size_t>(frames - produced, 1024), loop)))
                 break;
-            pending = m_input.size() / 2 - m_inputUsed;
+            pending = m_input.size() / m_channels - m_inputUsed;
             const std::size_t n = std::min(pending, frames - produced);
-            std::copy_n(m_input.data() + m_inputUsed * 2, n * 2, dest + produced * 2);
+            std::copy_n(m_input.data() + m_inputUsed * m_channels, n * m_channels,
+                        dest + produced * m_channels);
             m_inputUsed += n;
             produced += n;
         }
@@ -108,15 +160,15 @@ std::size_t Voice::produce(float* dest, std::size_t frames, double rate, bool lo
     }
     const double ratio = double(m_outputRate) / (double(m_fileRate) * rate);
     while (produced < frames) {
-        const std::size_t pending = m_input.size() / 2 - m_inputUsed;
+        const std::size_t pending = m_input.size() / m_channels - m_inputUsed;
         if (pending == 0 && !m_endOfInput) {
             const std::size_t needed = std::size_t(double(frames - produced) / ratio) + 64;
             refill(std::clamp<std::size_t>(needed, 256, 1 << 16), loop);
         }
         SRC_DATA data{};
-        data.data_in = m_input.data() + m_inputUsed * 2;
-        data.input_frames = long(m_input.size() / 2 - m_inputUsed);
-        data.data_out = dest + produced * 2;
+        data.data_in = m_input.data() + m_inputUsed * m_channels;
+        data.input_frames = long(m_input.size() / m_channels - m_inputUsed);
+        data.data_out = dest + produced * m_channels;
         data.output_frames = long(frames - produced);
         data.end_of_input = m_endOfInput ? 1 : 0;
         data.src_ratio = ratio;
@@ -162,18 +214,22 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
         m_switching = true;
         m_duck = 0;
     }
-    m_output.resize(frames * 2);
+    m_output.resize(frames * m_channels);
+    const auto outputs = std::size_t(m_routing.outputs());
     std::size_t done = 0;
     while (done < frames && !m_finished) {
         std::size_t chunk = frames - done;
         // Change path exactly at the bottom of the duck.
         if (m_switching && m_duck < m_duckFrames)
             chunk = std::min(chunk, m_duckFrames - m_duck);
-        const std::size_t produced = produce(m_output.data() + done * 2, chunk, rate, loop);
+        const std::size_t produced =
+            produce(m_output.data() + done * m_channels, chunk, rate, loop);
         for (std::size_t i = done; i < done + produced; ++i) {
             const float scale = envelopeStep() * gain[i];
-            out[2 * i] += m_output[2 * i] * scale;
-            out[2 * i + 1] += m_output[2 * i + 1] * scale;
+            const float* frame = &m_output[i * m_channels];
+            float* target = out + i * outputs;
+            for (const ChannelRouting::Tap& tap : m_routing.taps())
+                target[tap.output] += frame[tap.input] * tap.gain * scale;
             if (m_fadingOut && m_fadeOutLeft == 0) {
                 m_finished = true;
                 break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChannelRouting.h"
+
 #include <QString>
 #include <cstddef>
 #include <memory>
@@ -9,10 +11,10 @@ struct sf_private_tag;
 struct SRC_STATE_tag;
 
 // One sound file being played: decoded with libsndfile, resampled to the output rate times the
-// playback speed with libsamplerate, faded in at its start and out when it is stopped. At
-// normal speed and the output's own rate the resampler is bypassed (it would cost most of the
-// CPU while changing nothing); switching between the two paths ducks the sound for 5 ms so
-// that the jump in the resampler's delay does not click.
+// playback speed with libsamplerate, its channels routed to the output's, faded in at its start and
+// out when it is stopped. At normal speed and the output's own rate the resampler is bypassed (it
+// would cost most of the CPU while changing nothing); switching between the two paths ducks the
+// sound for 5 ms so that the jump in the resampler's delay does not click.
 class Voice {
 public:
     // Every start, stop and switch fades over this long.
@@ -25,8 +27,14 @@ public:
     Voice(const Voice&) = delete;
     Voice& operator=(const Voice&) = delete;
 
-    // Adds up to `frames` stereo frames into `out` (interleaved), scaled by `gain` per frame.
-    // Returns false once the voice has nothing more to give.
+    // Where the file's channels are meant to sound: its own layout where the file carries one,
+    // else the WAVE order for its channel count.
+    const SpeakerLayout& layout() const { return m_layout; }
+    // The output's layout; until it is set the voice plays to stereo.
+    void routeTo(const SpeakerLayout& output);
+
+    // Adds up to `frames` frames of the output's layout into `out` (interleaved), scaled by
+    // `gain` per frame. Returns false once the voice has nothing more to give.
     bool mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop);
 
     // Starts a fade to silence of `frames` frames, after which the voice is finished.
@@ -35,18 +43,21 @@ public:
 
 private:
     bool refill(std::size_t wanted, bool loop);
-    // Raw stereo frames into `dest` on the current path; fewer than asked at the end.
+    // Raw frames of the file's channels into `dest` on the current path; fewer than asked at the
+    // end.
     std::size_t produce(float* dest, std::size_t frames, double rate, bool loop);
     float envelopeStep();
 
     sf_private_tag* m_file = nullptr;
     SRC_STATE_tag* m_resampler = nullptr;
-    int m_fileChannels = 0;
+    std::size_t m_channels = 0; // the file's
+    SpeakerLayout m_layout;
+    ChannelRouting m_routing{{}, {}};
     int m_fileRate = 0;
     int m_outputRate = 0;
     bool m_endOfInput = false;
     bool m_finished = false;
-    std::vector<float> m_input;   // stereo frames waiting for the resampler
+    std::vector<float> m_input;   // frames waiting for the resampler
     std::size_t m_inputUsed = 0;  // frames of m_input already consumed
     std::vector<float> m_decoded; // file frames as read
     std::vector<float> m_output;  // resampled frames

@@ -23,7 +23,7 @@ done
 sounds=$(ls "$root/opt/orvo-peln-tandrick/sounds" | wc -l)
 [ "$sounds" -ge 20 ] || fail "only $sounds sounds packaged"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6multimedia6 libsndfile1 libsamplerate0 libpulse0 qt6-qpa-plugins fonts-liberation2; do
+for dep in libsndfile1 libsamplerate0 libpulse0 qt6-qpa-plugins fonts-liberation2; do
   grep -q "$dep" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 

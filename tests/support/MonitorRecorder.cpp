@@ -9,10 +9,16 @@ bool MonitorRecorder::available()
 }
 
 MonitorRecorder::MonitorRecorder()
+    : MonitorRecorder(qEnvironmentVariable("OPT_PULSE_SINK"), {"front-left", "front-right"})
+{}
+
+MonitorRecorder::MonitorRecorder(const QString& sink, const QStringList& positions)
+    : channels(std::size_t(positions.size())), left(channels.at(0)), right(channels.at(1))
 {
-    const QString sink = qEnvironmentVariable("OPT_PULSE_SINK");
-    m_process.start("parec", {"-d", sink + ".monitor", "--format=s16le", "--rate=44100",
-                              "--channels=2", "--latency-msec=20", "--raw"});
+    m_process.start("parec",
+                    {"-d", sink + ".monitor", "--format=s16le", "--rate=44100",
+                     QStringLiteral("--channels=%1").arg(positions.size()),
+                     "--channel-map=" + positions.join(','), "--latency-msec=20", "--raw"});
     m_process.waitForStarted();
 }
 
@@ -25,14 +31,16 @@ MonitorRecorder::~MonitorRecorder()
 void MonitorRecorder::collect()
 {
     m_pending += m_process.readAllStandardOutput();
-    const qsizetype frames = m_pending.size() / 4;
+    const auto frameBytes = qsizetype(channels.size() * sizeof(qint16));
+    const qsizetype frames = m_pending.size() / frameBytes;
     for (qsizetype i = 0; i < frames; ++i) {
-        qint16 pair[2];
-        std::memcpy(pair, m_pending.constData() + 4 * i, 4);
-        left.push_back(float(pair[0]) / 32768.0f);
-        right.push_back(float(pair[1]) / 32768.0f);
+        for (std::size_t c = 0; c < channels.size(); ++c) {
+            qint16 sample;
+            std::memcpy(&sample, m_pending.constData() + i * frameBytes + qsizetype(c) * 2, 2);
+            channels[c].push_back(float(sample) / 32768.0f);
+        }
     }
-    m_pending.remove(0, frames * 4);
+    m_pending.remove(0, frames * frameBytes);
 }
 
 std::size_t MonitorRecorder::mark()

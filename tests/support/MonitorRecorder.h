@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QStringList>
 #include <vector>
 
 // Records what the private sound server's null sink plays, from its monitor, as floats.
@@ -9,14 +10,19 @@ public:
     // False when no private sound server is configured (OPT_PULSE_SINK unset).
     static bool available();
 
+    // Records the default null sink's front pair, or the named sink with its channels in the
+    // order given by their server names ("front-left,lfe,...").
     MonitorRecorder();
+    MonitorRecorder(const QString& sink, const QStringList& positions);
     ~MonitorRecorder();
     // The number of frames recorded so far: a mark in the recording for "now".
     std::size_t mark();
     // Waits (running the event loop) and collects what arrived.
     void wait(int milliseconds);
 
-    std::vector<float> left, right;
+    std::vector<std::vector<float>> channels;
+    std::vector<float>& left;
+    std::vector<float>& right;
 
 private:
     void collect();

@@ -1,0 +1,198 @@
+#include "Audio.h"
+#include "MonitorRecorder.h"
+#include "SoundEngine.h"
+
+#include <QProcess>
+#include <QTest>
+#include <cmath>
+
+// Test sounds of every layout through the engine to devices of 2, 6 and 8 channels, as the
+// device's monitor records them, each channel by name.
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kSilentDb = -60;
+constexpr double kMinus3dB = 0.70710678;
+
+const QStringList kStereo{"front-left", "front-right"};
+const QStringList k51{"front-left", "front-right", "front-center",
+                      "lfe",        "rear-left",   "rear-right"};
+const QStringList k71 = k51 + QStringList{"side-left", "side-right"};
+
+QString packFile(const QString& name)
+{
+    return QStringLiteral(PACK_DIR "/") + name + ".mp3";
+}
+
+void useDevice(const QString& sink)
+{
+    QCOMPARE(QProcess::execute("pactl", {"set-default-sink", sink}), 0);
+}
+
+// Gains from each file channel (rows) to each recorded channel (columns).
+using Gains = QList<QList<double>>;
+
+Gains identity(int channels)
+{
+    Gains g(channels, QList<double>(channels, 0.0));
+    for (int c = 0; c < channels; ++c)
+        g[c][c] = 1.0;
+    return g;
+}
+
+// The first frame of [from, to) where any channel is louder than `db` in a 10 ms window.
+std::size_t firstSound(const std::vector<std::vector<float>>& channels, double db)
+{
+    const std::size_t window = kRate / 100;
+    for (std::size_t at = 0; at + window <= channels[0].size(); at += window / 2)
+        for (const auto& c : channels)
+            if (rmsDb(c, at, at + window) > db)
+                return at;
+    return SIZE_MAX;
+}
+
+QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to)
+{
+    QStringList out;
+    for (const auto& c : channels)
+        out << QString::number(rmsDb(c, from, to), 'f', 1);
+    return out.join(' ');
+}
+
+} // namespace
+
+class TestMultichannel : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!MonitorRecorder::available())
+            QSKIP("no private sound server (run through scripts/test.sh)");
+    }
+    void cleanup() { useDevice(qEnvironmentVariable("OPT_PULSE_SINK")); }
+
+    // Channel identification: burst after burst, each file channel reaches its own speaker
+    // only, at its level; where the device lacks a speaker, the documented downmix. Played at
+    // twice the speed and with volume below full: both act on every channel alike.
+    void eachChannelSoundsWhereItShould_data()
+    {
+        QTest::addColumn<QString>("sink");
+        QTest::addColumn<QStringList>("speakers");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("volume");
+        QTest::addColumn<Gains>("gains");
+        QTest::newRow("5.1 on 5.1")
+            << "opt_51" << k51 << "30 Channel check 5.1" << 100 << identity(6);
+        QTest::newRow("7.1 on 7.1")
+            << "opt_71" << k71 << "31 Channel check 7.1" << 50 << identity(8);
+        // Centre and surrounds at -3 dB into their fronts, no LFE.
+        const double h = kMinus3dB;
+        QTest::newRow("5.1 on stereo")
+            << qEnvironmentVariable("OPT_PULSE_SINK") << kStereo << "30 Channel check 5.1" << 100
+            << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}};
+    }
+    void eachChannelSoundsWhereItShould()
+    {
+        QFETCH(QString, sink);
+        QFETCH(QStringList, speakers);
+        QFETCH(QString, file);
+        QFETCH(int, volume);
+        QFETCH(Gains, gains);
+        useDevice(sink);
+        SoundEngine engine;
+        engine.setVolume(volume);
+        engine.setRate(2);
+        MonitorRecorder recorder(sink, speakers);
+        recorder.wait(300);
+        engine.play(packFile(file));
+        // Bursts of 1.5 s with 0.5 s between them, played in half the time.
+        const double slot = 1.0;
+        recorder.wait(int(gains.size() * slot * 1000) + 1200);
+        const auto& heard = recorder.channels;
+        const std::size_t start = firstSound(heard, -50);
+        QVERIFY2(start != SIZE_MAX, "nothing was heard");
+        const double level = -20 + 20 * std::log10(SoundEngine::gainFor(volume));
+        for (int burst = 0; burst < gains.size(); ++burst) {
+            // The middle of the burst, clear of its fades.
+            const auto from = start + std::size_t((burst * slot + 0.1) * kRate);
+            const auto to = start + std::size_t((burst * slot + 0.65) * kRate);
+            QVERIFY2(to <= heard[0].size(), "the recording ended early");
+            for (int c = 0; c < speakers.size(); ++c) {
+                const double db = rmsDb(heard[std::size_t(c)], from, to);
+                const double gain = gains[burst][c];
+                const bool right = gain > 0 ? std::fabs(db - (level + 20 * std::log10(gain))) < 1.0
+                                            : db < kSilentDb;
+                QVERIFY2(right, qPrintable(QStringLiteral("burst %1, %2: %3 dB; all: %4")
+                                               .arg(burst)
+                                               .arg(speakers[c])
+                                               .arg(db)
+                                               .arg(levels(heard, from, to))));
+            }
+        }
+    }
+
+    // The subwoofer tests on the LFE speaker alone, at their level and frequency.
+    void anLfeToneReachesTheSubwooferOnly_data()
+    {
+        QTest::addColumn<QString>("sink");
+        QTest::addColumn<QStringList>("speakers");
+        QTest::newRow("5.1 device") << "opt_51" << k51;
+        QTest::newRow("7.1 device") << "opt_71" << k71;
+    }
+    void anLfeToneReachesTheSubwooferOnly()
+    {
+        QFETCH(QString, sink);
+        QFETCH(QStringList, speakers);
+        useDevice(sink);
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder(sink, speakers);
+        recorder.wait(300);
+        engine.play(packFile("26 LFE only 40 Hz"));
+        recorder.wait(1500);
+        engine.stop();
+        recorder.wait(300);
+        const int lfe = int(speakers.indexOf("lfe"));
+        const auto& heard = recorder.channels;
+        const std::size_t start = firstSound(heard, -50);
+        QVERIFY2(start != SIZE_MAX, "nothing was heard");
+        const std::size_t from = start + kRate / 10, to = start + kRate;
+        QVERIFY2(std::fabs(peakDb(heard[lfe], from, to) + 12) < 0.5,
+                 qPrintable(levels(heard, from, to)));
+        const double f = zeroCrossingFrequency(heard[lfe], from, to, kRate);
+        QVERIFY2(std::fabs(f / 40 - 1) < 0.005, qPrintable(QString::number(f)));
+        for (int c = 0; c < speakers.size(); ++c)
+            if (c != lfe)
+                QVERIFY2(peakDb(heard[c]) < kSilentDb, qPrintable(levels(heard, from, to)));
+    }
+
+    // After a 5.1 test, a stereo test on the same 5.1 device: the front pair only (a server
+    // left to spread stereo over a 5.1 device puts it on the centre and subwoofer too).
+    void aStereoTestAfterA51TestStaysOnTheFrontPair()
+    {
+        useDevice("opt_51");
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder("opt_51", k51);
+        recorder.wait(300);
+        engine.play(packFile("26 LFE only 40 Hz"));
+        recorder.wait(600);
+        const std::size_t pressed = recorder.mark();
+        engine.play(packFile("01 Pink noise 500-2000 Hz (speaker level)"));
+        recorder.wait(1500);
+        engine.stop();
+        recorder.wait(300);
+        const auto& heard = recorder.channels;
+        // Past the LFE tone's fade, which the monitor may deliver late.
+        const std::size_t from = pressed + kRate / 2, to = pressed + kRate;
+        QVERIFY(to <= heard[0].size());
+        const QString all = levels(heard, from, to);
+        QVERIFY2(std::fabs(rmsDb(heard[0], from, to) + 20) < 1, qPrintable(all));
+        QVERIFY2(std::fabs(rmsDb(heard[1], from, to) + 20) < 1, qPrintable(all));
+        for (std::size_t c = 2; c < heard.size(); ++c)
+            QVERIFY2(rmsDb(heard[c], from, to) < kSilentDb, qPrintable(all));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMultichannel)
+#include "test_multichannel.moc"
