@@ -98,22 +98,66 @@ Speaker speakerFor(pa_channel_position_t position)
 
 } // namespace
 
-struct PulseOutput::DeviceAnswer {
+// Kept up to date by the server library's thread, read under its lock.
+struct PulseOutput::DeviceWatch {
     pa_threaded_mainloop* loop;
     std::optional<Device> device;
+    bool answered = false;
 };
 
-PulseOutput::PulseOutput() : m_loop(pa_threaded_mainloop_new())
+namespace {
+
+// Asks which device plays by default; the answer lands in the watch.
+pa_operation* askDefaultDevice(pa_context* context, void* watch)
 {
+    return pa_context_get_sink_info_by_name(
+        context, "@DEFAULT_SINK@",
+        [](pa_context*, const pa_sink_info* info, int end, void* data) {
+            auto* watch = static_cast<PulseOutput::DeviceWatch*>(data);
+            if (info) {
+                PulseOutput::Device device{info->name, int(info->sample_spec.rate), {}, {}};
+                if (device.rate < 22050 || device.rate > 192000)
+                    device.rate = 44100;
+                for (int c = 0; c < info->channel_map.channels; ++c) {
+                    device.speakers.push_back(speakerFor(info->channel_map.map[c]));
+                    device.positions.push_back(info->channel_map.map[c]);
+                }
+                watch->device = std::move(device);
+                return;
+            }
+            if (end < 0) // no default device
+                watch->device.reset();
+            watch->answered = true;
+            wakeWaiter(watch->loop);
+        },
+        watch);
+}
+
+// Another default device, or a device changed or gone: ask again, in the library's thread, so
+// that a press never waits for the answer.
+void deviceEvent(pa_context* context, pa_subscription_event_type_t, uint32_t, void* watch)
+{
+    if (pa_operation* op = askDefaultDevice(context, watch))
+        pa_operation_unref(op);
+}
+
+} // namespace
+
+PulseOutput::PulseOutput()
+    : m_loop(pa_threaded_mainloop_new()), m_watch(std::make_unique<DeviceWatch>())
+{
+    m_watch->loop = m_loop;
     if (m_loop && pa_threaded_mainloop_start(m_loop) < 0) {
         pa_threaded_mainloop_free(m_loop);
         m_loop = nullptr;
     }
     // The library's thread takes the server's requests for more sound: it must keep up too.
-    if (m_loop)
+    if (m_loop) {
+        Locked locked(m_loop);
         pa_threaded_mainloop_once_unlocked(
             m_loop, [](pa_threaded_mainloop*, void*) { runThisThreadAheadOfOrdinaryWork(); },
             nullptr);
+    }
 }
 
 PulseOutput::~PulseOutput()
@@ -149,9 +193,11 @@ bool PulseOutput::connectContext()
                : PA_CONTEXT_IS_GOOD(state) ? Progress::Pending
                                            : Progress::Failed;
     });
-    if (!ready)
+    if (!ready || !watchDevices()) {
         dropContext();
-    return ready;
+        return false;
+    }
+    return true;
 }
 
 bool PulseOutput::awaitReady(const std::function<Progress()>& progress)
@@ -175,6 +221,8 @@ void PulseOutput::dropContext()
     if (!m_context)
         return;
     pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
+    // Disconnecting cancels the questions still open: nothing calls back into the watch.
     pa_context_disconnect(m_context);
     pa_context_unref(m_context);
     m_context = nullptr;
@@ -187,41 +235,29 @@ std::optional<PulseOutput::Device> PulseOutput::defaultDevice()
     Locked locked(m_loop);
     if (!connectContext())
         return std::nullopt;
-    DeviceAnswer answer{m_loop, std::nullopt};
-    pa_operation* op = pa_context_get_sink_info_by_name(
-        m_context, "@DEFAULT_SINK@",
-        [](pa_context*, const pa_sink_info* info, int, void* data) {
-            auto* answer = static_cast<DeviceAnswer*>(data);
-            if (info) {
-                Device device{info->name, int(info->sample_spec.rate), {}, {}};
-                if (device.rate < 22050 || device.rate > 192000)
-                    device.rate = 44100;
-                for (int c = 0; c < info->channel_map.channels; ++c) {
-                    device.speakers.push_back(speakerFor(info->channel_map.map[c]));
-                    device.positions.push_back(info->channel_map.map[c]);
-                }
-                answer->device = std::move(device);
-            }
-            wakeWaiter(answer->loop);
-        },
-        &answer);
+    if (!m_watch->device)
+        m_error = "the sound server has no output device";
+    return m_watch->device;
+}
+
+bool PulseOutput::watchDevices()
+{
+    pa_context_set_subscribe_callback(m_context, deviceEvent, m_watch.get());
+    if (pa_operation* op = pa_context_subscribe(
+            m_context,
+            pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
+            nullptr, nullptr))
+        pa_operation_unref(op);
+    m_watch->answered = false;
+    pa_operation* op = askDefaultDevice(m_context, m_watch.get());
     if (!op) {
         m_error = pa_strerror(pa_context_errno(m_context));
-        return std::nullopt;
+        return false;
     }
-    const bool answered = awaitReady([op] {
-        const pa_operation_state_t state = pa_operation_get_state(op);
-        return state == PA_OPERATION_DONE      ? Progress::Ready
-               : state == PA_OPERATION_RUNNING ? Progress::Pending
-                                               : Progress::Failed;
-    });
-    // A cancelled query never calls back: `answer` is not touched once this returns.
-    if (!answered)
-        pa_operation_cancel(op);
+    const bool answered =
+        awaitReady([this] { return m_watch->answered ? Progress::Ready : Progress::Pending; });
     pa_operation_unref(op);
-    if (answered && !answer.device)
-        m_error = "the sound server has no output device";
-    return answered ? answer.device : std::nullopt;
+    return answered;
 }
 
 bool PulseOutput::open(const Device& device, int bufferMs)

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -25,14 +26,17 @@ public:
         std::vector<int> positions; // the server's names of its channels, in the same order
         bool operator==(const Device&) const = default;
     };
+    // What the server library's thread keeps known about the default device.
+    struct DeviceWatch;
 
     PulseOutput();
     ~PulseOutput();
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
-    // Connects to the server if needed and asks which device plays by default; nothing when
-    // there is no server or it does not say (error() tells why).
+    // The device that plays by default: asked of the server when connecting, then kept up to
+    // date as the server reports changes, so that asking costs no round trip. Connects if
+    // needed; nothing when there is no server or no device (error() tells why).
     std::optional<Device> defaultDevice();
     // Opens a stream of 16-bit frames to `device` at its rate that keeps about `bufferMs`
     // queued, laid out as outputLayoutFor(device.speakers); the server passes each channel to
@@ -56,9 +60,9 @@ public:
 
 private:
     enum class Progress { Pending, Ready, Failed };
-    // Shared with the server library's thread while the device is asked for.
-    struct DeviceAnswer;
     bool connectContext();
+    // Subscribes to device changes and waits for the first answer about the default device.
+    bool watchDevices();
     // Waits on the server, with the lock held, until `progress` is no longer pending or the
     // server has not answered in time; keeps the reason when it did not get ready.
     bool awaitReady(const std::function<Progress()>& progress);
@@ -67,6 +71,7 @@ private:
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
+    std::unique_ptr<DeviceWatch> m_watch;
     int m_frameBytes = 0;
     const char* m_error = "";
 };

@@ -166,13 +166,19 @@ private slots:
                 QVERIFY2(peakDb(heard[c]) < kSilentDb, qPrintable(levels(heard, from, to)));
     }
 
-    // After a 5.1 test, a stereo test on the same 5.1 device: the front pair only (a server
-    // left to spread stereo over a 5.1 device puts it on the centre and subwoofer too).
+    // The user turns to the 5.1 device while the program runs: the next press plays there,
+    // and after a 5.1 test a stereo test stays on the front pair (a server left to spread
+    // stereo over a 5.1 device puts it on the centre and subwoofer too).
     void aStereoTestAfterA51TestStaysOnTheFrontPair()
     {
-        useDevice("opt_51");
         SoundEngine engine;
         engine.setVolume(100);
+        engine.play(packFile("01 Pink noise 500-2000 Hz (speaker level)"));
+        QTest::qWait(300);
+        // Stopped first: the server moves a sound that still plays to the new default device.
+        engine.stop();
+        QTest::qWait(200);
+        useDevice("opt_51");
         MonitorRecorder recorder("opt_51", k51);
         recorder.wait(300);
         engine.play(packFile("26 LFE only 40 Hz"));
@@ -183,6 +189,10 @@ private slots:
         engine.stop();
         recorder.wait(300);
         const auto& heard = recorder.channels;
+        const std::size_t tone = firstSound(heard, -50);
+        QVERIFY2(tone < pressed, "the 5.1 device heard nothing before the stereo test");
+        QVERIFY2(std::fabs(peakDb(heard[3], tone, tone + kRate / 4) + 12) < 0.5,
+                 qPrintable(levels(heard, tone, tone + kRate / 4)));
         // Past the LFE tone's fade, which the monitor may deliver late.
         const std::size_t from = pressed + kRate / 2, to = pressed + kRate;
         QVERIFY(to <= heard[0].size());
