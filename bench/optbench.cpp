@@ -326,7 +326,35 @@ int main(int argc, char* argv[])
             window.press();
         }
     }
+    // A stereo test and a 5.1 test in turn on a 5.1 device: what a change of the file's
+    // channel count costs a press.
+    Figure stereoOn51, surroundOn51;
+    QProcess::execute("pactl", {"set-default-sink", "opt_51"});
+    {
+        Monitor front("opt_51.monitor");
+        QDir().mkpath(root + "/surround/sounds");
+        QFile::copy(tone50, root + "/surround/sounds/tone.mp3");
+        QFile::copy(g_program + "/sounds/30 Channel check 5.1.mp3",
+                    root + "/surround/sounds/surround.mp3");
+        Ours window(root + "/surround");
+        window.form.Combo1->addEntry("surround");
+        window.form.Slider1->setValue(100);
+        settle(500);
+        for (int r = 0; r < g_runs; ++r) {
+            for (auto [index, figure] : {std::pair{0, &stereoOn51}, std::pair{1, &surroundOn51}}) {
+                window.form.Combo1->setListIndex(index);
+                settle(300);
+                const Clock::time_point t0 = Clock::now();
+                window.press();
+                figure->add(front.onsetAfter(t0, 0.01f, 2));
+                window.press();
+            }
+        }
+    }
+    QProcess::execute("pactl", {"set-default-sink", sink});
     row("press -> first sound, released", released, "ms", 1000, {});
+    row("press, stereo test on 5.1 device", stereoOn51, "ms", 1000, {});
+    row("press, 5.1 test after stereo, 5.1", surroundOn51, "ms", 1000, {});
     row("press -> first sound, warm", ours, "ms", 1000,
         {{"PulseAudio API", pa},
          {"QMediaPlayer", qmp},

@@ -19,8 +19,7 @@ using Fold = std::vector<Target>;
 const std::vector<Fold>& foldsFor(Speaker s)
 {
     static const std::vector<Fold> none;
-    static const std::vector<Fold> mono = {{{FrontLeft, 1.0f}, {FrontRight, 1.0f}},
-                                           {{FrontCentre, 1.0f}}};
+    static const std::vector<Fold> mono = {{{FrontLeft, 1.0f}, {FrontRight, 1.0f}}};
     static const std::vector<Fold> centre = {{{FrontLeft, kMinus3dB}, {FrontRight, kMinus3dB}}};
     static const std::vector<Fold> rearLeft = {{{SideLeft, 1.0f}}, {{FrontLeft, kMinus3dB}}};
     static const std::vector<Fold> rearRight = {{{SideRight, 1.0f}}, {{FrontRight, kMinus3dB}}};

@@ -268,8 +268,7 @@ bool PulseOutput::open(const Device& device, int bufferMs)
     Locked locked(m_loop);
     if (!connectContext())
         return false;
-    const bool ownLayout = outputLayoutFor(device.speakers) == device.speakers &&
-                           device.positions.size() <= PA_CHANNELS_MAX;
+    const bool ownLayout = outputLayoutFor(device.speakers) == device.speakers;
     pa_channel_map map;
     if (ownLayout) {
         map.channels = uint8_t(device.positions.size());

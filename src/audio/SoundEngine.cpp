@@ -19,8 +19,9 @@ constexpr int kTickMs = 5;
 // two-core machine, a bare libpulse player alike; at 40 ms in none.
 constexpr int kBufferMs = 40;
 constexpr int kGainRampMs = 10;
-// How long an exit waits at most for the last fade to be played.
-constexpr int kExitDrainMs = 45;
+// How long an exit, or a move to another device, waits at most for the last fade to be played:
+// what is queued, the fade, and room for the server's step.
+constexpr int kExitDrainMs = kBufferMs + 15;
 
 int framesIn(int rate, double milliseconds)
 {

@@ -56,20 +56,24 @@ Speaker speakerFor(int position)
 }
 
 // The layout the file declares (WAVE_FORMAT_EXTENSIBLE, CAF, ...), else the standard one for
-// its channel count; a declared layout that places nothing the program knows is not trusted.
+// its channel count; channels it leaves undeclared take their standard place, and a declared
+// layout that places nothing the program knows is not trusted. One channel is mono, whatever
+// it says: tools often declare it as the centre.
 SpeakerLayout layoutOf(SNDFILE* file, int channels)
 {
+    const SpeakerLayout standard = standardLayout(channels);
     std::vector<int> positions(std::size_t(channels), SF_CHANNEL_MAP_INVALID);
-    if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, positions.data(),
-                   int(positions.size() * sizeof(int))) == SF_TRUE) {
+    if (channels > 1 && sf_command(file, SFC_GET_CHANNEL_MAP_INFO, positions.data(),
+                                   int(positions.size() * sizeof(int))) == SF_TRUE) {
         SpeakerLayout layout;
-        for (int p : positions)
-            layout.push_back(speakerFor(p));
+        for (std::size_t c = 0; c < positions.size(); ++c)
+            layout.push_back(positions[c] == SF_CHANNEL_MAP_INVALID ? standard[c]
+                                                                    : speakerFor(positions[c]));
         if (std::any_of(layout.begin(), layout.end(),
                         [](Speaker s) { return s != Speaker::Other; }))
             return layout;
     }
-    return standardLayout(channels);
+    return standard;
 }
 
 } // namespace

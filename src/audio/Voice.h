@@ -27,10 +27,8 @@ public:
     Voice(const Voice&) = delete;
     Voice& operator=(const Voice&) = delete;
 
-    // Where the file's channels are meant to sound: its own layout where the file carries one,
-    // else the WAVE order for its channel count.
-    const SpeakerLayout& layout() const { return m_layout; }
-    // The output's layout; until it is set the voice plays to stereo.
+    // The output's layout; until it is set the voice plays to stereo. The file's channels go
+    // where its own layout says, where it carries one, else by the WAVE order for their count.
     void routeTo(const SpeakerLayout& output);
 
     // Adds up to `frames` frames of the output's layout into `out` (interleaved), scaled by

@@ -51,7 +51,7 @@ private slots:
             << Matrix{{1, 0}, {0, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}};
         QTest::newRow("mono on 5.1: both fronts at full level")
             << standardLayout(1) << k51 << Matrix{{1}, {1}, {0}, {0}, {0}, {0}};
-        // FL FR FC LFE RC SL SR: rear centre into both sides, then into both fronts.
+        // FL FR FC LFE RC SL SR: rear centre into both rears, else both sides, else both fronts.
         QTest::newRow("6.1 on 7.1")
             << standardLayout(7) << k71
             << Matrix{{1, 0, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0, 0},

@@ -2,9 +2,12 @@
 #include "MonitorRecorder.h"
 #include "SoundEngine.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <sndfile.h>
 
 // Test sounds of every layout through the engine to devices of 2, 6 and 8 channels, as the
 // device's monitor records them, each channel by name.
@@ -51,6 +54,31 @@ std::size_t firstSound(const std::vector<std::vector<float>>& channels, double d
     return SIZE_MAX;
 }
 
+// Writes the channels as a WAVE_FORMAT_EXTENSIBLE file declaring the given layout.
+bool writeDeclared(const QString& path, const std::vector<std::vector<float>>& channels,
+                   std::vector<int> layout)
+{
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = int(channels.size());
+    info.format = SF_FORMAT_WAVEX | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    if (sf_command(file, SFC_SET_CHANNEL_MAP_INFO, layout.data(),
+                   int(layout.size() * sizeof(int))) != SF_TRUE) {
+        sf_close(file);
+        return false;
+    }
+    std::vector<float> frames;
+    for (std::size_t i = 0; i < channels[0].size(); ++i)
+        for (const auto& c : channels)
+            frames.push_back(c[i]);
+    const auto count = sf_count_t(channels[0].size());
+    const bool written = sf_writef_float(file, frames.data(), count) == count;
+    return sf_close(file) == 0 && written;
+}
+
 QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to)
 {
     QStringList out;
@@ -68,6 +96,17 @@ private slots:
     {
         if (!MonitorRecorder::available())
             QSKIP("no private sound server (run through scripts/test.sh)");
+        // The first four bursts of the 5.1 channel check as 3.1, said so in the file (four
+        // channels would otherwise be quad: the last two to the rears); and the first burst
+        // alone, declared as the centre, as tools often write mono.
+        Decoded check = decodeFile(packFile("30 Channel check 5.1"));
+        QCOMPARE(check.channels.size(), std::size_t(6));
+        check.channels.resize(4);
+        QVERIFY(writeDeclared(m_dir.filePath("declared.mp3"), check.channels,
+                              {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER,
+                               SF_CHANNEL_MAP_LFE}));
+        QVERIFY(writeDeclared(m_dir.filePath("mono.mp3"), {check.channels[0]},
+                              {SF_CHANNEL_MAP_CENTER}));
     }
     void cleanup() { useDevice(qEnvironmentVariable("OPT_PULSE_SINK")); }
 
@@ -82,14 +121,21 @@ private slots:
         QTest::addColumn<int>("volume");
         QTest::addColumn<Gains>("gains");
         QTest::newRow("5.1 on 5.1")
-            << "opt_51" << k51 << "30 Channel check 5.1" << 100 << identity(6);
+            << "opt_51" << k51 << packFile("30 Channel check 5.1") << 100 << identity(6);
         QTest::newRow("7.1 on 7.1")
-            << "opt_71" << k71 << "31 Channel check 7.1" << 50 << identity(8);
+            << "opt_71" << k71 << packFile("31 Channel check 7.1") << 50 << identity(8);
+        // Declared FL FR SL SR FC LFE; the sides go to the device's rears.
+        QTest::newRow("3.1 declared, on 5.1")
+            << "opt_51" << k51 << m_dir.filePath("declared.mp3") << 100
+            << Gains{
+                   {1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0}, {0, 0, 0, 1, 0, 0}};
+        QTest::newRow("mono declared as centre, on 5.1")
+            << "opt_51" << k51 << m_dir.filePath("mono.mp3") << 100 << Gains{{1, 1, 0, 0, 0, 0}};
         // Centre and surrounds at -3 dB into their fronts, no LFE.
         const double h = kMinus3dB;
         QTest::newRow("5.1 on stereo")
-            << qEnvironmentVariable("OPT_PULSE_SINK") << kStereo << "30 Channel check 5.1" << 100
-            << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}};
+            << qEnvironmentVariable("OPT_PULSE_SINK") << kStereo << packFile("30 Channel check 5.1")
+            << 100 << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}};
     }
     void eachChannelSoundsWhereItShould()
     {
@@ -104,7 +150,7 @@ private slots:
         engine.setRate(2);
         MonitorRecorder recorder(sink, speakers);
         recorder.wait(300);
-        engine.play(packFile(file));
+        engine.play(file);
         // Bursts of 1.5 s with 0.5 s between them, played in half the time.
         const double slot = 1.0;
         recorder.wait(int(gains.size() * slot * 1000) + 1200);
@@ -202,6 +248,9 @@ private slots:
         for (std::size_t c = 2; c < heard.size(); ++c)
             QVERIFY2(rmsDb(heard[c], from, to) < kSilentDb, qPrintable(all));
     }
+
+private:
+    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestMultichannel)

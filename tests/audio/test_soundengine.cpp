@@ -349,7 +349,7 @@ private slots:
             QElapsedTimer took;
             took.start();
             engine.finish();
-            QVERIFY2(took.elapsed() <= 50, qPrintable(QString::number(took.elapsed())));
+            QVERIFY2(took.elapsed() <= 60, qPrintable(QString::number(took.elapsed())));
         } // the output goes away here, as at exit
         recordUntilQuietFor(recorder, 0.3);
         const auto [first, last] = soundSpan(recorder.left);

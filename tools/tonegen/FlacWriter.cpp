@@ -25,7 +25,9 @@ sf_count_t seek(sf_count_t offset, int whence, void* data)
 {
     auto* m = static_cast<Memory*>(data);
     const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->at : m->bytes.size();
-    m->at = std::max<sf_count_t>(0, base + offset);
+    if (base + offset < 0)
+        return -1;
+    m->at = base + offset;
     return m->at;
 }
 
@@ -33,7 +35,8 @@ sf_count_t read(void* to, sf_count_t count, void* data)
 {
     auto* m = static_cast<Memory*>(data);
     const sf_count_t n = std::clamp<sf_count_t>(m->bytes.size() - m->at, 0, count);
-    std::memcpy(to, m->bytes.constData() + m->at, std::size_t(n));
+    if (n > 0)
+        std::memcpy(to, m->bytes.constData() + m->at, std::size_t(n));
     m->at += n;
     return n;
 }
@@ -42,7 +45,7 @@ sf_count_t write(const void* from, sf_count_t count, void* data)
 {
     auto* m = static_cast<Memory*>(data);
     if (m->at + count > m->bytes.size())
-        m->bytes.resize(qsizetype(m->at + count));
+        m->bytes.resize(qsizetype(m->at + count), '\0');
     std::memcpy(m->bytes.data() + m->at, from, std::size_t(count));
     m->at += count;
     return count;

@@ -22,6 +22,7 @@ void check(bool ok, const char* what)
 
 void writeMp3(const QString& path, const Signal& signal, const Tags& tags)
 {
+    check(signal.channels == 2, "MP3 files are made of stereo signals only");
     std::unique_ptr<lame_global_flags, LameDeleter> lame(lame_init());
     check(lame != nullptr, "cannot start the MP3 encoder");
     lame_global_flags* gf = lame.get();
