@@ -14,7 +14,9 @@ TARGET=fuzz_settings "$root/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelW
   -DCMAKE_CXX_COMPILER=clang++
 
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
-trap '"$root/scripts/pulse.sh" stop "$runtime/pulse"; "$root/scripts/pipewire.sh" stop "$runtime/pipewire"
+# A failed run shows what the private servers said: a fresh machine once lost its PulseAudio.
+trap '[ "${status:-0}" = 0 ] || tail -n 40 "$runtime"/pulse/pulse.log "$runtime"/pipewire/*.log 2>/dev/null
+  "$root/scripts/pulse.sh" stop "$runtime/pulse"; "$root/scripts/pipewire.sh" stop "$runtime/pipewire"
   rm -rf "$runtime"' EXIT
 eval "$("$root/scripts/pulse.sh" start "$runtime/pulse")"
 
@@ -35,8 +37,11 @@ run_suite() { # build folder, server, ctest options
 }
 run_suite build pulse
 run_suite build-asan pulse
-# The sound tests again on PipeWire, Debian's desktop default.
+# The sound tests again on PipeWire, Debian's desktop default. On a two-core VM PipeWire itself
+# drops a whole graph block now and then (a 5-10 ms hole in 3 of 8 six-second plays of a bare
+# pacat), which the click and gap checks cannot tell from ours: a failed test runs again, at
+# most twice.
 "$root/scripts/pulse.sh" stop "$runtime/pulse"
 eval "$("$root/scripts/pipewire.sh" start "$runtime/pipewire")"
-run_suite build pipewire -L sound
+run_suite build pipewire -L sound --repeat until-pass:3
 exit $status
