@@ -74,6 +74,24 @@ SpeakerLayout standardLayout(int channels)
     return layout;
 }
 
+SpeakerLayout vorbisLayout(int channels)
+{
+    static const SpeakerLayout orders[] = {
+        {Mono},
+        {FrontLeft, FrontRight},
+        {FrontLeft, FrontCentre, FrontRight},
+        {FrontLeft, FrontRight, RearLeft, RearRight},
+        {FrontLeft, FrontCentre, FrontRight, RearLeft, RearRight},
+        {FrontLeft, FrontCentre, FrontRight, RearLeft, RearRight, Lfe},
+        {FrontLeft, FrontCentre, FrontRight, SideLeft, SideRight, RearCentre, Lfe},
+        {FrontLeft, FrontCentre, FrontRight, SideLeft, SideRight, RearLeft, RearRight, Lfe}};
+    if (channels < 1)
+        return {};
+    SpeakerLayout layout = orders[std::min(channels, 8) - 1];
+    layout.resize(std::size_t(channels), Other);
+    return layout;
+}
+
 SpeakerLayout outputLayoutFor(const SpeakerLayout& device)
 {
     if (indexOf(device, FrontLeft) < 0 || indexOf(device, FrontRight) < 0)

@@ -23,6 +23,9 @@ using SpeakerLayout = std::vector<Speaker>;
 // The WAVE order for a count of channels without a layout of their own: mono, stereo,
 // 3.0, quad, 5.0, 5.1, 6.1 and 7.1; beyond eight channels the rest are Other.
 SpeakerLayout standardLayout(int channels);
+// The order Ogg Vorbis and Opus put channels in for the same counts: centre between the fronts,
+// LFE last.
+SpeakerLayout vorbisLayout(int channels);
 
 // What a stream to a device of the given layout carries: the device's own layout, so that the
 // server passes every channel through as it is, or plain stereo where the device has no front

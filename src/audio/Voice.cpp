@@ -56,12 +56,15 @@ Speaker speakerFor(int position)
 }
 
 // The layout the file declares (WAVE_FORMAT_EXTENSIBLE, CAF, ...), else the standard one for
-// its channel count; channels it leaves undeclared take their standard place, and a declared
-// layout that places nothing the program knows is not trusted. One channel is mono, whatever
-// it says: tools often declare it as the centre.
-SpeakerLayout layoutOf(SNDFILE* file, int channels)
+// its format and channel count; channels it leaves undeclared take their standard place, and a
+// declared layout that places nothing the program knows is not trusted. One channel is mono,
+// whatever it says: tools often declare it as the centre.
+SpeakerLayout layoutOf(SNDFILE* file, const SF_INFO& info)
 {
-    const SpeakerLayout standard = standardLayout(channels);
+    const int channels = info.channels;
+    const SpeakerLayout standard = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG
+                                       ? vorbisLayout(channels)
+                                       : standardLayout(channels);
     std::vector<int> positions(std::size_t(channels), SF_CHANNEL_MAP_INVALID);
     if (channels > 1 && sf_command(file, SFC_GET_CHANNEL_MAP_INFO, positions.data(),
                                    int(positions.size() * sizeof(int))) == SF_TRUE) {
@@ -95,7 +98,7 @@ Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
     }
     m_channels = std::size_t(info.channels);
     m_fileRate = info.samplerate;
-    m_layout = layoutOf(m_file, info.channels);
+    m_layout = layoutOf(m_file, info);
     routeTo(standardLayout(2));
     int error = 0;
     m_resampler = src_new(SRC_SINC_FASTEST, info.channels, &error);
