@@ -292,9 +292,11 @@ bool PulseOutput::open(const Device& device, int bufferMs)
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     // Laid out as the device is, the stream must reach each speaker as it is: a server that
-    // remixes spreads a stereo test over the centre and the subwoofer.
-    const auto flags =
-        pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
+    // remixes spreads a stereo test over the centre and the subwoofer. Nor may the server move
+    // it to another device: the move cuts the sound mid-wave (a click on both devices) and
+    // lands it in a layout it was not made for; the next press moves it, with fades.
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
+                                         (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
     if (pa_stream_connect_playback(m_stream, device.name.c_str(), &attr, flags, nullptr, nullptr) <
         0) {
         m_error = pa_strerror(pa_context_errno(m_context));
