@@ -25,27 +25,22 @@ export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
 ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
-# The test that stops the sound server runs last, so that a failure there cannot leave the
-# others without a server; the server is started again if it is gone. On a two-core VM the
-# servers now and then play a hole (a block of silence) that the click and gap checks cannot
-# tell from ours: a bare pacat showed one in 3 of 8 six-second plays on PipeWire, and the
-# engine's restart test in 1 of 3 runs of the ASan build on PulseAudio. So a failed test runs
-# again, at most twice; a fault of ours that shows every time still fails.
-run_suite() { # build folder, server, tests left out ("|name..."), ctest options
-  local build=$1 server=$2 skip=$3; shift 3
+# Each test runs once, so a fault that shows only now and then still fails the run. The test
+# that stops the sound server runs last, so that a failure there cannot leave the others
+# without a server; the server is started again if it is gone.
+run_suite() { # build folder, server, ctest options
+  local build=$1 server=$2; shift 2
   # A server found gone before a suite (seen once on a fresh machine) is started again first.
   pactl info >/dev/null 2>&1 || "$root/scripts/$server.sh" revive "$runtime/$server" >/dev/null
-  ctest --test-dir "$root/$build" --output-on-failure -j2 --repeat until-pass:3 "$@" \
-    -E "^(test_soundserver$skip)\$" || status=1
+  ctest --test-dir "$root/$build" --output-on-failure -j2 "$@" \
+    -E '^test_soundserver$' || status=1
   ctest --test-dir "$root/$build" --output-on-failure -R '^test_soundserver$' || status=1
   pactl info >/dev/null 2>&1 || "$root/scripts/$server.sh" revive "$runtime/$server" >/dev/null
 }
-run_suite build pulse ""
-run_suite build-asan pulse ""
-# The sound tests again on PipeWire, Debian's desktop default: the channel, file and program
-# tests and the server's loss. The engine's click and gap checks are left out there: on this
-# VM PipeWire's own holes failed them three runs in a row (a bare pacat: 3 of 8 plays).
+run_suite build pulse
+run_suite build-asan pulse
+# All the sound tests again on PipeWire, Debian's desktop default.
 "$root/scripts/pulse.sh" stop "$runtime/pulse"
 eval "$("$root/scripts/pipewire.sh" start "$runtime/pipewire")"
-run_suite build pipewire "|test_soundengine" -L sound
+run_suite build pipewire -L sound
 exit $status

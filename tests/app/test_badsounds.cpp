@@ -43,6 +43,8 @@ class TestBadSounds : public QObject {
 private slots:
     void theStartFinishesAndOnlyPlayableFilesPlay()
     {
+        if (!MonitorRecorder::available())
+            QFAIL("no private sound server: run through scripts/test.sh");
         TestServices t;
         const QString dir = t.folder.sounds();
         QDir().mkpath(dir);
@@ -74,12 +76,8 @@ private slots:
         QVERIFY(pipe.made() && folder.made() && device.made());
         QCOMPARE(::symlink("/nonexistent", (native + "/Dangling.mp3").constData()), 0);
 
-        std::unique_ptr<AudioEngine> engine;
-        if (MonitorRecorder::available())
-            engine = std::make_unique<SoundEngine>();
-        else
-            engine = std::make_unique<FakeEngine>();
-        Form1 form(*engine, t.folder.programFolder());
+        SoundEngine engine;
+        Form1 form(engine, t.folder.programFolder());
         connectFormEvents(form, t.services);
         Form_Load(form, t.services);
         QCOMPARE(t.report.texts, QStringList());
@@ -90,16 +88,13 @@ private slots:
         QCOMPARE(entries, QStringList({cafe, "Empty", "Garbage", "Good", odd, longest, "Truncated",
                                        "Wave"}));
 
-        auto* real = dynamic_cast<SoundEngine*>(engine.get());
-        if (!real)
-            QSKIP("no private sound server: the list was checked, playback is not");
         const QStringList playable{cafe, "Good", odd, longest, "Wave"};
         for (int i = 0; i < entries.size(); ++i) {
             form.Combo1->setListIndex(i);
             form.PushButton1->click();
             QCOMPARE(form.PushButton1->text(), QString("Stop"));
             QTest::qWait(150);
-            QVERIFY2(real->isPlaying() == playable.contains(entries[i]) ||
+            QVERIFY2(engine.isPlaying() == playable.contains(entries[i]) ||
                          entries[i] == "Truncated",
                      qPrintable(entries[i]));
             form.PushButton1->click();

@@ -97,7 +97,7 @@ private slots:
     void initTestCase()
     {
         if (!MonitorRecorder::available())
-            QSKIP("no private sound server (run through scripts/test.sh)");
+            QFAIL("no private sound server: run through scripts/test.sh");
         // The 5.1 channel check as Ogg Vorbis, in Vorbis order (FL FC FR RL RR LFE); its first
         // four bursts as 3.1, said so in the file (four channels would otherwise be quad: the
         // last two to the rears); and the first burst alone, declared as the centre, as tools
