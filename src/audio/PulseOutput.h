@@ -1,77 +1,57 @@
 #pragma once
 
-#include "ChannelRouting.h"
-
-#include <QtGlobal>
-#include <functional>
-#include <memory>
-#include <optional>
-#include <string>
+#include "AudioOutput.h"
 
 struct pa_context;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
-// One playback stream at the sound server (PulseAudio, or PipeWire's PulseAudio server), on
-// libpulse's own thread. Used from one thread; every call returns within a round trip to the
-// server. A stream that runs dry is left to wait for more (nothing is drained or flushed), so
-// the next sound written starts at once.
-class PulseOutput {
+// The output on libpulse: one stream at the sound server (PulseAudio, or PipeWire's PulseAudio
+// server), run by libpulse's own thread. Calls take that thread's lock for a moment and never
+// wait for the server; the server's answers, its requests for sound, underflows, moves and
+// failures reach `events` from libpulse's thread, with the lock held, so they must be passed
+// on, not acted on there. A stream that runs dry is left to wait for more (nothing is drained
+// or flushed), so the next sound written starts at once.
+class PulseOutput final : public AudioOutput {
 public:
-    // A device at the server, as a stream to it is laid out.
-    struct Device {
-        std::string name;
-        int rate = 0;               // its own, or 44.1 kHz where it reports none usable
-        SpeakerLayout speakers;     // in the device's channel order
-        std::vector<int> positions; // the server's names of its channels, in the same order
-        bool operator==(const Device&) const = default;
-    };
-    // What the server library's thread keeps known about the default device.
-    struct DeviceWatch;
-
-    PulseOutput();
-    ~PulseOutput();
+    explicit PulseOutput(OutputEvents& events);
+    ~PulseOutput() override;
     PulseOutput(const PulseOutput&) = delete;
     PulseOutput& operator=(const PulseOutput&) = delete;
 
-    // The device that plays by default: asked of the server when connecting, then kept up to
-    // date as the server reports changes, so that asking costs no round trip. Connects if
-    // needed; nothing when there is no server or no device (error() tells why).
-    std::optional<Device> defaultDevice();
-    // Opens a stream of 16-bit frames to `device` at its rate that keeps about `bufferMs`
-    // queued, laid out as outputLayoutFor(device.speakers); the server passes each channel to
-    // the device's channel of the same name and mixes nothing. False when there is no server or
-    // it refuses the stream.
-    bool open(const Device& device, int bufferMs);
-    void close();
-    bool isOpen() const { return m_stream != nullptr; }
-    // The server went away or failed the stream since it was opened.
-    bool lost() const;
-    // Why the last open() failed, in the server library's words.
-    const char* error() const { return m_error; }
+    void connect() override;
+    void disconnect() override;
+    bool connected() const override;
+    std::optional<OutputDevice> defaultDevice() const override;
+    void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+              std::chrono::microseconds queue) override;
+    void close() override;
+    bool failed() const override;
+    std::string error() const override;
+    std::size_t writableFrames() const override;
+    std::size_t queuedFrames() const override;
+    void write(const std::int16_t* frames, std::size_t count) override;
+    void setQueue(std::chrono::microseconds queue) override;
+    void setCorked(bool corked) override;
 
-    // What the stream holds when full, and how much of it is free now.
-    qsizetype bufferBytes() const;
-    qsizetype bytesFree() const;
-    // Queues what the stream takes of `data`; the count taken, -1 when the stream failed.
-    qsizetype write(const char* data, qsizetype bytes);
-    // A corked stream plays nothing and holds what it has; the server may suspend the device.
-    void setCorked(bool corked);
+    // libpulse's callbacks, on its thread.
+    struct Callbacks;
 
 private:
-    enum class Progress { Pending, Ready, Failed };
-    bool connectContext();
-    // Subscribes to device changes and waits for the first answer about the default device.
-    bool watchDevices();
-    // Waits on the server, with the lock held, until `progress` is no longer pending or the
-    // server has not answered in time; keeps the reason when it did not get ready.
-    bool awaitReady(const std::function<Progress()>& progress);
+    void closeStream();
     void dropContext();
+    void askDefaultDevice();
+    void fail();
 
+    OutputEvents& m_events;
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     pa_stream* m_stream = nullptr;
-    std::unique_ptr<DeviceWatch> m_watch;
+    // Below: guarded by libpulse's lock.
+    std::optional<OutputDevice> m_default;
+    std::optional<OutputDevice> m_candidate; // the answer being received
+    bool m_answered = false; // the first question about the default device was answered
+    bool m_failed = false;
+    std::string m_error;
     int m_frameBytes = 0;
-    const char* m_error = "";
 };

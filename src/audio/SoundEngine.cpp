@@ -1,330 +1,72 @@
 #include "SoundEngine.h"
 
+#include "EngineStateMachine.h"
 #include "PulseOutput.h"
 #include "RealtimeThread.h"
 #include "Voice.h"
 
-#include <QElapsedTimer>
-#include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
-constexpr int kTickMs = 5;
-// What the stream keeps queued while playing: the less, the sooner a volume or rate change is
-// heard. At 30 ms the server ran short (a 7.5 ms hole) in 3 of 10 six-second plays on an idle
-// two-core machine, a bare libpulse player alike; at 40 ms in none.
-constexpr int kBufferMs = 40;
-constexpr int kGainRampMs = 10;
-// How long an exit, or a move to another device, waits at most for the last fade to be played:
-// what is queued, the fade, and room for the server's step.
-constexpr int kExitDrainMs = kBufferMs + 15;
-
-int framesIn(int rate, double milliseconds)
+void complain(const std::string& what)
 {
-    return int(rate * milliseconds / 1000.0);
+    std::fprintf(stderr, "orvo-peln-tandrick: %s\n", what.c_str());
 }
 
-void complain(const QString& what)
-{
-    std::fprintf(stderr, "orvo-peln-tandrick: %s\n", qPrintable(what));
-}
+// What the exit waits for beyond the queue: the fade, and the server's step.
+constexpr std::chrono::milliseconds kExitFadeAndStep{20};
 
 } // namespace
 
-// Lives on the engine's thread: owns the output and the voices and renders the sound, only
-// while there is sound to play. The stream stays uncorked for a warm spell after it, so that
-// presses in quick succession start at once; then it is corked.
-class SoundWorker : public QObject {
-public:
-    SoundWorker(EngineState& state, std::chrono::milliseconds warm)
-        : m_state(state), m_warmMs(int(warm.count())), m_gain(state.gain), m_target(state.gain)
-    {}
-
-    void start()
-    {
-        runThisThreadAheadOfOrdinaryWork();
-        m_timer = new QTimer(this);
-        m_timer->setTimerType(Qt::PreciseTimer);
-        m_timer->setInterval(kTickMs);
-        connect(m_timer, &QTimer::timeout, this, &SoundWorker::service);
-        m_corkTimer = new QTimer(this);
-        m_corkTimer->setSingleShot(true);
-        connect(m_corkTimer, &QTimer::timeout, this, &SoundWorker::cork);
-    }
-
-    void service()
-    {
-        takeRequest();
-        if (!m_out.isOpen() || m_corked)
-            return;
-        if (m_out.lost()) {
-            // The sound server went away: drop everything; the next play starts the output
-            // again.
-            complain(QStringLiteral("sound output lost"));
-            closeOutput();
-            return;
-        }
-        render();
-        if (active() || playingOut())
-            return;
-        // Played out. Nothing more is written: the stream runs dry and waits, and the next
-        // sound starts at the server's next block. It is corked after the warm spell.
-        m_timer->stop();
-        if (!m_corkTimer->isActive())
-            m_corkTimer->start(m_warmMs);
-    }
-
-    // Fades out whatever plays and returns once the fade has been played, or after
-    // kExitDrainMs: an exit must not cut the sound mid-wave.
-    void finish()
-    {
-        takeRequest();
-        if (!m_out.isOpen() || m_corked || !active())
-            return;
-        retireCurrent();
-        playOutFade();
-    }
-
-private:
-    // Renders the fades of the sounds leaving until they have been played, or for
-    // kExitDrainMs.
-    void playOutFade()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < kExitDrainMs) {
-            if (active())
-                render();
-            const qsizetype queued = m_out.bufferBytes() - m_out.bytesFree();
-            if (!active() && queued <= framesIn(m_rate, 2) * frameBytes())
-                break;
-            QThread::msleep(1);
-        }
-    }
-
-    bool active() const { return m_current || !m_leaving.empty(); }
-    int frameBytes() const { return int(m_layout.size()) * 2; }
-    // How long the output's buffer plays.
-    qint64 bufferMs() const { return m_out.bufferBytes() / frameBytes() * 1000 / m_rate; }
-    // The end of the last sound is still on its way to the speaker.
-    bool playingOut() const { return m_idle.isValid() && m_idle.elapsed() < bufferMs() + 20; }
-
-    void takeRequest()
-    {
-        const EngineState::Request request = m_state.take();
-        switch (request.kind) {
-        case EngineState::Request::Kind::None:
-            return;
-        case EngineState::Request::Kind::Stop:
-            retireCurrent();
-            return;
-        case EngineState::Request::Kind::Play:
-            retireCurrent();
-            if (!wakeOutput())
-                return;
-            try {
-                m_current = std::make_unique<Voice>(request.path, m_rate);
-                m_current->routeTo(m_layout);
-            } catch (const std::exception& e) {
-                complain(QStringLiteral("cannot play %1: %2")
-                             .arg(request.path, QString::fromLocal8Bit(e.what())));
-                // The output was woken for nothing: it is corked again after the warm spell.
-                if (!active() && !m_timer->isActive())
-                    m_corkTimer->start(m_warmMs);
-                return;
-            }
-            m_state.playing = true;
-            m_idle.invalidate();
-            m_corkTimer->stop();
-            m_timer->start();
-            return;
-        }
-    }
-
-    void retireCurrent()
-    {
-        if (!m_current)
-            return;
-        m_current->fadeOut(std::size_t(framesIn(m_rate, Voice::kFadeSeconds * 1000)));
-        m_leaving.push_back(std::move(m_current));
-        m_state.playing = false;
-    }
-
-    // Makes the output ready to take sound on the default device: opened the first time, after
-    // a loss, and when the default device is another or laid out anew; otherwise uncorked.
-    bool wakeOutput()
-    {
-        if (m_out.isOpen() && m_out.lost())
-            closeOutput();
-        const std::optional<PulseOutput::Device> device = m_out.defaultDevice();
-        if (!device) {
-            complain(QStringLiteral("cannot open the sound output: %1")
-                         .arg(QString::fromUtf8(m_out.error())));
-            closeOutput();
-            return false;
-        }
-        if (m_out.isOpen() && *device != m_device) {
-            // What was playing fades out where it was heard before the stream moves.
-            if (!m_corked)
-                playOutFade();
-            closeOutput();
-        }
-        if (!m_out.isOpen())
-            return openOutput(*device);
-        if (m_corked) {
-            m_out.setCorked(false);
-            m_corked = false;
-        }
-        return true;
-    }
-
-    // The stream is laid out as the device is, whatever the file: every channel is routed
-    // here, and a file of another layout costs no new stream.
-    bool openOutput(const PulseOutput::Device& device)
-    {
-        m_device = device;
-        m_rate = device.rate;
-        m_layout = outputLayoutFor(device.speakers);
-        if (!m_out.open(device, kBufferMs)) {
-            complain(QStringLiteral("cannot open the sound output: %1")
-                         .arg(QString::fromUtf8(m_out.error())));
-            closeOutput();
-            return false;
-        }
-        m_timer->start();
-        return true;
-    }
-
-    // Once the warm spell is over the stream is corked: the server may suspend the device,
-    // and nothing of ours runs until the next press, which uncorks the same stream.
-    void cork()
-    {
-        if (!m_out.isOpen() || m_corked || active())
-            return;
-        m_timer->stop();
-        m_idle.invalidate();
-        m_out.setCorked(true);
-        m_corked = true;
-    }
-
-    void closeOutput()
-    {
-        m_timer->stop();
-        m_corkTimer->stop();
-        m_current.reset();
-        m_leaving.clear();
-        m_pending.clear();
-        m_state.playing = false;
-        m_idle.invalidate();
-        m_corked = false;
-        m_out.close();
-    }
-
-    void render()
-    {
-        m_state.renderPasses.fetch_add(1, std::memory_order_relaxed);
-        // What a short write left over goes first, so that nothing is skipped.
-        if (!m_pending.isEmpty() && !writePending())
-            return;
-        // Until what was written of the last sound has been played out (the server may have
-        // granted a longer buffer than asked: PipeWire does), the buffer is kept full, since
-        // a server that runs dry can drop what it holds; then nothing.
-        const qsizetype frames = active() || playingOut() ? m_out.bytesFree() / frameBytes() : 0;
-        if (frames <= 0)
-            return;
-
-        m_mix.assign(std::size_t(frames) * m_layout.size(), 0.0f);
-        m_gains.resize(std::size_t(frames));
-        rampGain(std::size_t(frames));
-        const double rate = m_state.rate.load();
-        const bool loop = m_state.loop.load();
-        if (m_current &&
-            !m_current->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop)) {
-            m_current.reset();
-            m_state.playing = false;
-        }
-        for (auto& voice : m_leaving)
-            voice->mixInto(m_mix.data(), std::size_t(frames), m_gains.data(), rate, loop);
-        std::erase_if(m_leaving, [](const auto& voice) { return voice->finished(); });
-        if (!active() && !m_idle.isValid())
-            m_idle.start();
-
-        m_pending.resize(qsizetype(m_mix.size() * sizeof(qint16)));
-        auto* pcm = reinterpret_cast<qint16*>(m_pending.data());
-        for (std::size_t i = 0; i < m_mix.size(); ++i)
-            pcm[i] = qint16(std::lround(std::clamp(m_mix[i], -1.0f, 1.0f) * 32767.0f));
-        writePending();
-    }
-
-    // Writes what is pending; true when all of it was taken.
-    bool writePending()
-    {
-        const qsizetype written = m_out.write(m_pending.constData(), m_pending.size());
-        if (written > 0)
-            m_pending.remove(0, written);
-        return m_pending.isEmpty();
-    }
-
-    // Moves the gain toward the requested one in a straight line over 10 ms.
-    void rampGain(std::size_t frames)
-    {
-        const float target = m_state.gain.load();
-        const auto rampFrames = std::size_t(framesIn(m_rate, kGainRampMs));
-        if (target != m_target) {
-            m_target = target;
-            m_step = (target - m_gain) / float(rampFrames);
-            m_rampLeft = rampFrames;
-        }
-        for (std::size_t i = 0; i < frames; ++i) {
-            if (m_rampLeft) {
-                m_gain += m_step;
-                if (--m_rampLeft == 0)
-                    m_gain = m_target;
-            }
-            m_gains[i] = m_gain;
-        }
-    }
-
-    EngineState& m_state;
-    int m_warmMs = 0;
-    int m_rate = 44100;
-    QTimer* m_timer = nullptr;     // renders while there is sound
-    QTimer* m_corkTimer = nullptr; // the warm spell
-    PulseOutput m_out;
-    PulseOutput::Device m_device;              // where the stream plays
-    SpeakerLayout m_layout{standardLayout(2)}; // how the stream's frames are laid out
-    bool m_corked = false;
-    QElapsedTimer m_idle; // since the last sound was written out, while the output runs
-    std::unique_ptr<Voice> m_current;
-    std::vector<std::unique_ptr<Voice>> m_leaving;
-    std::vector<float> m_mix;
-    std::vector<float> m_gains;
-    QByteArray m_pending; // converted frames not yet taken by the output
-    float m_gain;
-    float m_target;
-    float m_step = 0.0f;
-    std::size_t m_rampLeft = 0;
+struct SoundEngine::LoadRequest {
+    QString path;
+    std::uint64_t generation;
 };
 
-SoundEngine::SoundEngine(std::chrono::milliseconds warm) : m_thread(std::make_unique<QThread>())
+// Passes the output's events, from libpulse's thread, to the sound thread.
+class SoundEngine::PostedEvents final : public OutputEvents {
+public:
+    explicit PostedEvents(SoundEngine& engine) : m_engine(engine) {}
+    void outputConnected() override { m_engine.post({Command::Kind::Connected}); }
+    void outputReady() override { m_engine.post({Command::Kind::Ready}); }
+    void outputWantsData() override { m_engine.post({Command::Kind::WantsData}); }
+    void outputUnderflow() override { m_engine.post({Command::Kind::Underflow}); }
+    void outputMoved() override { m_engine.post({Command::Kind::Moved}); }
+    void outputLost() override { m_engine.post({Command::Kind::Lost}); }
+    void outputDeviceChanged() override { m_engine.post({Command::Kind::DeviceChanged}); }
+
+private:
+    SoundEngine& m_engine;
+};
+
+SoundEngine::SoundEngine(std::chrono::milliseconds warm)
+    : m_events(std::make_unique<PostedEvents>(*this)),
+      m_clock(std::make_unique<SteadyEngineClock>()),
+      m_output(std::make_unique<PulseOutput>(*m_events))
 {
-    m_state.gain = gainFor(Playback::kDefaultVolume);
-    m_thread->setObjectName(QStringLiteral("sound"));
-    m_worker = new SoundWorker(m_state, warm);
-    m_worker->moveToThread(m_thread.get());
-    QObject::connect(m_thread.get(), &QThread::started, m_worker, &SoundWorker::start);
-    QObject::connect(m_thread.get(), &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread->start(QThread::TimeCriticalPriority);
+    EngineStateMachine::Timing timing;
+    timing.warm = warm;
+    m_machine = std::make_unique<EngineStateMachine>(*m_output, *m_clock, timing,
+                                                     gainFor(Playback::kDefaultVolume), complain);
+    m_queueUs = m_machine->queue().count();
+    m_soundThread = std::thread(&SoundEngine::runSoundThread, this);
+    m_loader = std::thread(&SoundEngine::runLoader, this);
 }
 
 SoundEngine::~SoundEngine()
 {
-    m_thread->quit();
-    m_thread->wait();
+    {
+        const std::lock_guard lock(m_loadMutex);
+        m_quitLoader = true;
+    }
+    m_loadWake.notify_one();
+    m_loader.join();
+    post({Command::Kind::Quit});
+    m_soundThread.join();
+    // The output goes before the machine that it reports to (members go in reverse order).
+    m_output.reset();
 }
 
 float SoundEngine::gainFor(int volume)
@@ -333,51 +75,173 @@ float SoundEngine::gainFor(int volume)
     return v * v;
 }
 
-void SoundEngine::wake()
+void SoundEngine::post(Command command)
 {
-    QMetaObject::invokeMethod(m_worker, &SoundWorker::service, Qt::QueuedConnection);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_commands.push_back(std::move(command));
+    }
+    m_wake.notify_one();
 }
 
 void SoundEngine::play(const QString& path)
 {
-    m_state.post({EngineState::Request::Kind::Play, path});
-    wake();
+    {
+        const std::lock_guard lock(m_loadMutex);
+        m_load = std::make_unique<LoadRequest>(LoadRequest{path, ++m_generation});
+    }
+    m_loadWake.notify_one();
 }
 
 void SoundEngine::stop()
 {
-    m_state.post({EngineState::Request::Kind::Stop, QString()});
-    wake();
+    post({Command::Kind::Stop, {}, 0, ++m_generation});
 }
 
 void SoundEngine::setLooping(bool loop)
 {
-    m_state.loop = loop;
+    post({Command::Kind::Loop, {}, loop ? 1.0 : 0.0});
 }
 
 void SoundEngine::setVolume(int volume)
 {
-    m_state.gain = gainFor(volume);
-    wake();
+    post({Command::Kind::Gain, {}, gainFor(volume)});
 }
 
 void SoundEngine::setRate(double rate)
 {
-    m_state.rate = rate;
-    wake();
+    post({Command::Kind::Rate, {}, rate});
+}
+
+std::chrono::milliseconds SoundEngine::exitWait() const
+{
+    return std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(m_queueUs)) +
+           kExitFadeAndStep;
 }
 
 void SoundEngine::finish()
 {
-    QMetaObject::invokeMethod(m_worker, &SoundWorker::finish, Qt::BlockingQueuedConnection);
+    const auto until = std::chrono::steady_clock::now() + exitWait();
+    post({Command::Kind::Finish});
+    std::unique_lock lock(m_mutex);
+    m_exited.wait_until(lock, until, [this] { return m_exitDone; });
 }
 
-quint64 SoundEngine::renderPasses() const
+// Opens the files pressed for, at an ordinary priority: an open that hangs (a stalled disk or
+// network folder) holds up only the next sound. Only the latest press counts.
+void SoundEngine::runLoader()
 {
-    return m_state.renderPasses.load();
+    std::unique_lock lock(m_loadMutex);
+    for (;;) {
+        m_loadWake.wait(lock, [this] { return m_quitLoader || m_load; });
+        if (m_quitLoader)
+            return;
+        const LoadRequest request = *std::exchange(m_load, nullptr);
+        lock.unlock();
+        try {
+            post({Command::Kind::Play, std::make_unique<Voice>(request.path), 0,
+                  request.generation});
+        } catch (const std::exception& e) {
+            complain("cannot play " + request.path.toStdString() + ": " + e.what());
+            // As any press, it ends what played.
+            post({Command::Kind::Stop, {}, 0, request.generation});
+        }
+        lock.lock();
+    }
 }
 
-bool SoundEngine::isPlaying() const
+void SoundEngine::runSoundThread()
 {
-    return m_state.playing;
+    runThisThreadAheadOfOrdinaryWork();
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (m_commands.empty()) {
+            if (const auto deadline = m_machine->deadline())
+                m_wake.wait_until(lock, *deadline);
+            else
+                m_wake.wait(lock);
+            if (m_commands.empty()) {
+                lock.unlock();
+                m_machine->onClock();
+                publish();
+                lock.lock();
+            }
+            continue;
+        }
+        Command command = std::move(m_commands.front());
+        m_commands.pop_front();
+        if (command.kind == Command::Kind::Quit)
+            return;
+        lock.unlock();
+        handle(command);
+        publish();
+        lock.lock();
+    }
+}
+
+void SoundEngine::handle(Command& command)
+{
+    EngineStateMachine& machine = *m_machine;
+    switch (command.kind) {
+    case Command::Kind::Play:
+        // A later press or stop has made this one void.
+        if (command.generation == m_generation)
+            machine.play(std::move(command.voice));
+        return;
+    case Command::Kind::Stop:
+        if (command.generation == m_generation)
+            machine.stop();
+        return;
+    case Command::Kind::Gain:
+        machine.setGain(float(command.value));
+        return;
+    case Command::Kind::Rate:
+        machine.setRate(command.value);
+        return;
+    case Command::Kind::Loop:
+        machine.setLooping(command.value != 0);
+        return;
+    case Command::Kind::Finish:
+        machine.finish();
+        return;
+    case Command::Kind::Connected:
+        machine.outputConnected();
+        return;
+    case Command::Kind::Ready:
+        machine.outputReady();
+        return;
+    case Command::Kind::WantsData:
+        machine.outputWantsData();
+        return;
+    case Command::Kind::Underflow:
+        machine.outputUnderflow();
+        return;
+    case Command::Kind::Moved:
+        machine.outputMoved();
+        return;
+    case Command::Kind::Lost:
+        machine.outputLost();
+        return;
+    case Command::Kind::DeviceChanged:
+        machine.outputDeviceChanged();
+        return;
+    case Command::Kind::Quit:
+        return;
+    }
+}
+
+// What the other threads may read of the machine.
+void SoundEngine::publish()
+{
+    m_playing = m_machine->playing();
+    m_renderPasses = m_machine->renderPasses();
+    m_underflows = m_machine->underflows();
+    m_queueUs = m_machine->queue().count();
+    if (m_machine->exitDone()) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_exitDone = true;
+        }
+        m_exited.notify_all();
+    }
 }

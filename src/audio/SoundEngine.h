@@ -1,25 +1,34 @@
 #pragma once
 
 #include "AudioEngine.h"
-#include "EngineState.h"
+#include "Voice.h"
 
-#include <QString>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
-class QThread;
-class SoundWorker;
+class EngineStateMachine;
+class PulseOutput;
+class SteadyEngineClock;
 
-// The sound engine: files decoded with libsndfile, played on a stream at the sound server
-// from a thread of its own, so the window's thread never holds up the sound. Every call
-// returns at once.
+// The sound engine's front: files decoded with libsndfile, played on a stream at the sound
+// server. Every call returns at once. Three threads share the work: the caller's posts
+// requests; a loader opens files, so a file whose reads hang holds up no sound; the sound
+// thread (real-time where allowed) runs the engine's state machine on the requests and on
+// what the output reports, and writes when the server asks for sound.
 //
 // Volume curve: gain = (volume / 100)^2, so 100 is full scale, 50 is -12 dB, 10 is -40 dB
 // and 0 is silence. Gain changes ramp over 10 ms; starts, stops and switches fade over 5 ms.
 class SoundEngine : public AudioEngine {
 public:
     // `warm`: how long the output keeps running after the last sound, so that the next press
-    // in a row is heard at once; after it the output is stopped and nothing runs.
+    // in a row is heard at once; after it the output is corked and nothing runs.
     explicit SoundEngine(std::chrono::milliseconds warm = std::chrono::seconds(3));
     ~SoundEngine() override;
 
@@ -29,22 +38,74 @@ public:
     void setVolume(int volume) override;
     void setRate(double rate) override;
 
-    // Ends the sound with the usual short fade and returns once the fade has been played
-    // (within about 50 ms): for the end of the process, which would otherwise cut the sound.
+    // Fades out what plays and returns once the fade has been played: for the end of the
+    // process, which would otherwise cut the sound. Waits at most exitWait(), whatever the
+    // server does.
     void finish();
+    std::chrono::milliseconds exitWait() const;
 
     // True while a file is being played (for diagnostics and tests).
-    bool isPlaying() const;
+    bool isPlaying() const { return m_playing; }
     // How many times the sound has been rendered: it stands still while nothing plays.
-    quint64 renderPasses() const;
+    std::uint64_t renderPasses() const { return m_renderPasses; }
+    // Times the stream ran dry while a sound played.
+    std::uint64_t underflows() const { return m_underflows; }
 
     // Linear gain for a volume of 0..100.
     static float gainFor(int volume);
 
 private:
-    void wake();
+    // A request or an output event, in the order they reach the sound thread.
+    struct Command {
+        enum class Kind {
+            Play,
+            Stop,
+            Gain,
+            Rate,
+            Loop,
+            Finish,
+            Connected,
+            Ready,
+            WantsData,
+            Underflow,
+            Moved,
+            Lost,
+            DeviceChanged,
+            Quit
+        } kind;
+        std::unique_ptr<Voice> voice = {};
+        double value = 0;
+        std::uint64_t generation = 0;
+    };
+    void post(Command command);
+    void runSoundThread();
+    void runLoader();
+    void handle(Command& command);
+    void publish();
 
-    EngineState m_state;
-    std::unique_ptr<QThread> m_thread;
-    SoundWorker* m_worker = nullptr;
+    std::mutex m_mutex; // guards the commands and the exit flag
+    std::condition_variable m_wake;
+    std::deque<Command> m_commands;
+    bool m_exitDone = false;
+    std::condition_variable m_exited;
+
+    std::mutex m_loadMutex;
+    std::condition_variable m_loadWake;
+    struct LoadRequest;
+    std::unique_ptr<LoadRequest> m_load;
+    bool m_quitLoader = false;
+
+    std::atomic<std::uint64_t> m_generation{0}; // of the latest press or stop
+    std::atomic<bool> m_playing{false};
+    std::atomic<std::uint64_t> m_renderPasses{0};
+    std::atomic<std::uint64_t> m_underflows{0};
+    std::atomic<std::int64_t> m_queueUs{0};
+
+    class PostedEvents;
+    std::unique_ptr<PostedEvents> m_events;
+    std::unique_ptr<SteadyEngineClock> m_clock;
+    std::unique_ptr<PulseOutput> m_output;
+    std::unique_ptr<EngineStateMachine> m_machine; // the sound thread's alone
+    std::thread m_soundThread;
+    std::thread m_loader;
 };

@@ -81,7 +81,7 @@ SpeakerLayout layoutOf(SNDFILE* file, const SF_INFO& info)
 
 } // namespace
 
-Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
+Voice::Voice(const QString& path)
 {
     SF_INFO info{};
 #ifdef Q_OS_WIN
@@ -99,14 +99,13 @@ Voice::Voice(const QString& path, int outputRate) : m_outputRate(outputRate)
     m_channels = std::size_t(info.channels);
     m_fileRate = info.samplerate;
     m_layout = layoutOf(m_file, info);
-    routeTo(standardLayout(2));
     int error = 0;
     m_resampler = src_new(SRC_SINC_FASTEST, info.channels, &error);
     if (!m_resampler) {
         sf_close(m_file);
         throw std::runtime_error(src_strerror(error));
     }
-    m_fadeInTotal = std::size_t(kFadeSeconds * outputRate);
+    setOutput(m_fileRate, standardLayout(2));
 }
 
 Voice::~Voice()
@@ -115,9 +114,11 @@ Voice::~Voice()
     sf_close(m_file);
 }
 
-void Voice::routeTo(const SpeakerLayout& output)
+void Voice::setOutput(int rate, const SpeakerLayout& layout)
 {
-    m_routing = ChannelRouting(m_layout, output);
+    m_outputRate = rate;
+    m_fadeInTotal = std::size_t(kFadeSeconds * rate);
+    m_routing = ChannelRouting(m_layout, layout);
 }
 
 void Voice::fadeOut(std::size_t frames)

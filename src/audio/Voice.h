@@ -21,15 +21,15 @@ public:
     static constexpr double kFadeSeconds = 0.005;
 
     // Opens the file. Throws std::runtime_error with a readable reason when it cannot be
-    // decoded.
-    Voice(const QString& path, int outputRate);
+    // decoded. Until setOutput() it plays to stereo at the file's own rate.
+    explicit Voice(const QString& path);
     ~Voice();
     Voice(const Voice&) = delete;
     Voice& operator=(const Voice&) = delete;
 
-    // The output's layout; until it is set the voice plays to stereo. The file's channels go
-    // where its own layout says, where it carries one, else by the WAVE order for their count.
-    void routeTo(const SpeakerLayout& output);
+    // The output's rate and layout. The file's channels go where its own layout says, where it
+    // carries one, else by the WAVE order for their count. Set before the first frame is mixed.
+    void setOutput(int rate, const SpeakerLayout& layout);
 
     // Adds up to `frames` frames of the output's layout into `out` (interleaved), scaled by
     // `gain` per frame. Returns false once the voice has nothing more to give.

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "ChannelRouting.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A device at the sound server, as a stream to it is laid out.
+struct OutputDevice {
+    std::string name;
+    int rate = 0;               // its own, or 44.1 kHz where it reports none usable
+    SpeakerLayout speakers;     // in the device's channel order
+    std::vector<int> positions; // the server's names of its channels, in the same order
+    bool operator==(const OutputDevice&) const = default;
+};
+
+// What an output tells the engine. Delivered on the engine's thread, one at a time; an event
+// may arrive late, after the stream it was about has been closed, so each is a hint to look
+// at the output again rather than a fact.
+class OutputEvents {
+public:
+    virtual ~OutputEvents() = default;
+    // The server answered the connection: the default device is known, or known to be none.
+    virtual void outputConnected() = 0;
+    // The stream asked for by open() takes sound.
+    virtual void outputReady() = 0;
+    // The server asks for more sound: writableFrames() has room.
+    virtual void outputWantsData() = 0;
+    // The stream ran dry: the server played silence.
+    virtual void outputUnderflow() = 0;
+    // The server moved the stream to another device.
+    virtual void outputMoved() = 0;
+    // The server went away, or refused or failed the stream: see failed() and error().
+    virtual void outputLost() = 0;
+    // The default device is another, or was laid out anew.
+    virtual void outputDeviceChanged() = 0;
+};
+
+// The engine's way to one playback stream at a sound server. Every call returns at once;
+// what the server answers comes back as an event.
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+
+    // Connects to the server; outputConnected() or outputLost() follows.
+    virtual void connect() = 0;
+    // Drops the stream and the connection.
+    virtual void disconnect() = 0;
+    virtual bool connected() const = 0;
+    // The device that plays by default, as the server last reported it.
+    virtual std::optional<OutputDevice> defaultDevice() const = 0;
+
+    // Opens a stream of 16-bit frames laid out as `layout` at `rate` on `device`, keeping
+    // about `queue` queued; outputReady() or outputLost() follows.
+    virtual void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+                      std::chrono::microseconds queue) = 0;
+    virtual void close() = 0;
+    // The connection or the stream has failed since it was made; error() says why.
+    virtual bool failed() const = 0;
+    virtual std::string error() const = 0;
+
+    // Frames the stream takes now, and frames written that the server has not played yet.
+    virtual std::size_t writableFrames() const = 0;
+    virtual std::size_t queuedFrames() const = 0;
+    // Queues up to writableFrames() interleaved frames.
+    virtual void write(const std::int16_t* frames, std::size_t count) = 0;
+    // How much the stream keeps queued from now on.
+    virtual void setQueue(std::chrono::microseconds queue) = 0;
+    // A corked stream plays nothing and holds what it has; the server may suspend the device.
+    virtual void setCorked(bool corked) = 0;
+};

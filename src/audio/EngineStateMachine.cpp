@@ -1,0 +1,271 @@
+#include "EngineStateMachine.h"
+
+#include "Voice.h"
+
+#include <algorithm>
+
+EngineStateMachine::EngineStateMachine(AudioOutput& output, const EngineClock& clock, Timing timing,
+                                       float gain, Complaint complain)
+    : m_out(output), m_clock(clock), m_timing(timing), m_complain(std::move(complain)),
+      m_mixer(gain), m_queue(timing.minQueue)
+{}
+
+EngineStateMachine::~EngineStateMachine() = default;
+
+void EngineStateMachine::play(std::unique_ptr<Voice> voice)
+{
+    switch (m_state) {
+    case State::Closed:
+        m_pending = std::move(voice);
+        begin();
+        return;
+    case State::Connecting:
+    case State::Opening:
+        m_pending = std::move(voice);
+        return;
+    case State::Running:
+    case State::Corked:
+        break;
+    }
+    if (m_moving) {
+        m_pending = std::move(voice);
+        return;
+    }
+    if (std::exchange(m_deviceStale, false)) {
+        const std::optional<OutputDevice> device = m_out.defaultDevice();
+        if (device && *device != m_device) {
+            m_pending = std::move(voice);
+            if (m_state == State::Corked || m_idle) {
+                reopen(*device);
+                return;
+            }
+            // What plays fades out where it is heard; the stream moves once that is played.
+            m_mixer.stop();
+            m_moving = true;
+            fill();
+            return;
+        }
+    }
+    if (m_state == State::Corked) {
+        m_out.setCorked(false);
+        m_state = State::Running;
+    }
+    m_mixer.start(std::move(voice));
+    m_idle = false;
+    m_soundEnd.reset();
+    fill();
+}
+
+void EngineStateMachine::stop()
+{
+    m_pending.reset();
+    m_mixer.stop();
+    fill();
+}
+
+void EngineStateMachine::finish()
+{
+    m_pending.reset();
+    if (m_state != State::Running || m_idle) {
+        m_exitDone = true;
+        return;
+    }
+    m_mixer.stop();
+    m_finishing = true;
+    fill();
+}
+
+std::optional<EngineClock::time_point> EngineStateMachine::deadline() const
+{
+    switch (m_state) {
+    case State::Connecting:
+    case State::Opening:
+        return m_openBy;
+    case State::Running:
+        if (m_idle)
+            return m_warmUntil;
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+void EngineStateMachine::onClock()
+{
+    const auto due = deadline();
+    if (!due || m_clock.now() < *due)
+        return;
+    if (m_state == State::Running) {
+        // The warm spell is over: nothing of ours runs until the next press.
+        m_out.setCorked(true);
+        m_state = State::Corked;
+        return;
+    }
+    fail("cannot open the sound output: the sound server does not answer");
+}
+
+// Connects, or opens at once where the server is known.
+void EngineStateMachine::begin()
+{
+    m_state = State::Connecting;
+    m_openBy = m_clock.now() + m_timing.openLimit;
+    m_deviceStale = false;
+    if (m_out.connected())
+        outputConnected();
+    else
+        m_out.connect();
+}
+
+void EngineStateMachine::open(const OutputDevice& device)
+{
+    m_device = device;
+    const SpeakerLayout layout = outputLayoutFor(device.speakers);
+    m_mixer.setOutput(device.rate, layout);
+    m_state = State::Opening;
+    m_out.open(device, layout, device.rate, m_queue);
+}
+
+void EngineStateMachine::reopen(const OutputDevice& device)
+{
+    m_out.close();
+    m_mixer.clear();
+    m_openBy = m_clock.now() + m_timing.openLimit;
+    open(device);
+}
+
+void EngineStateMachine::outputConnected()
+{
+    if (m_state != State::Connecting)
+        return;
+    const std::optional<OutputDevice> device = m_out.defaultDevice();
+    if (!device) {
+        fail("cannot open the sound output: the sound server has no output device");
+        return;
+    }
+    open(*device);
+}
+
+void EngineStateMachine::outputReady()
+{
+    if (m_state != State::Opening)
+        return;
+    m_state = State::Running;
+    m_written = 0;
+    m_soundEnd.reset();
+    m_queueSettled = m_clock.now();
+    if (m_pending) {
+        m_mixer.start(std::move(m_pending));
+        m_idle = false;
+    } else {
+        m_idle = true;
+        m_warmUntil = m_clock.now() + m_timing.warm;
+    }
+    fill();
+}
+
+void EngineStateMachine::outputWantsData()
+{
+    fill();
+}
+
+void EngineStateMachine::outputUnderflow()
+{
+    if (m_state == State::Running && !m_idle) {
+        ++m_underflows;
+        adaptQueue(true);
+    }
+}
+
+void EngineStateMachine::outputMoved()
+{
+    m_deviceStale = true;
+}
+
+void EngineStateMachine::outputDeviceChanged()
+{
+    m_deviceStale = true;
+}
+
+void EngineStateMachine::outputLost()
+{
+    if (m_state == State::Closed || !m_out.failed())
+        return;
+    const bool opening = m_state == State::Connecting || m_state == State::Opening;
+    fail((opening ? "cannot open the sound output: " : "sound output lost: ") + m_out.error());
+}
+
+// Writes what the output takes, as long as sound is on its way: the sound, then silence
+// until the output has played the sound's end.
+void EngineStateMachine::fill()
+{
+    if (m_state != State::Running || m_idle)
+        return;
+    if (m_soundEnd && m_out.queuedFrames() <= m_written - *m_soundEnd) {
+        playedOut();
+        return;
+    }
+    const std::size_t frames = m_out.writableFrames();
+    if (frames == 0)
+        return;
+    m_frames.resize(frames * m_mixer.layout().size());
+    m_mixer.render(m_frames.data(), frames);
+    ++m_renderPasses;
+    m_out.write(m_frames.data(), frames);
+    m_written += frames;
+    if (!m_mixer.active() && !m_soundEnd)
+        m_soundEnd = m_written;
+    adaptQueue(false);
+}
+
+void EngineStateMachine::playedOut()
+{
+    m_idle = true;
+    m_soundEnd.reset();
+    m_warmUntil = m_clock.now() + m_timing.warm;
+    if (m_finishing) {
+        m_finishing = false;
+        m_exitDone = true;
+        return;
+    }
+    if (m_moving) {
+        m_moving = false;
+        if (const std::optional<OutputDevice> device = m_out.defaultDevice()) {
+            reopen(*device);
+            return;
+        }
+        m_pending.reset();
+    }
+}
+
+// Longer by half at each underflow of ours, up to the limit; a tenth shorter after a quiet
+// while, down to the start.
+void EngineStateMachine::adaptQueue(bool ranDry)
+{
+    const auto now = m_clock.now();
+    std::chrono::microseconds queue = m_queue;
+    if (ranDry)
+        queue = std::min(m_timing.maxQueue, m_queue * 3 / 2);
+    else if (m_mixer.active() && now - m_queueSettled >= m_timing.shrinkAfter)
+        queue = std::max(m_timing.minQueue, m_queue * 9 / 10);
+    else
+        return;
+    m_queueSettled = now;
+    if (queue == m_queue)
+        return;
+    m_queue = queue;
+    m_out.setQueue(queue);
+}
+
+void EngineStateMachine::fail(const std::string& what)
+{
+    m_complain(what);
+    m_mixer.clear();
+    m_pending.reset();
+    m_out.disconnect();
+    m_state = State::Closed;
+    m_moving = false;
+    m_idle = true;
+    m_soundEnd.reset();
+    if (std::exchange(m_finishing, false))
+        m_exitDone = true;
+}

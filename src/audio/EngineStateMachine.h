@@ -1,0 +1,109 @@
+#pragma once
+
+#include "AudioOutput.h"
+#include "EngineClock.h"
+#include "Mixer.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Voice;
+
+// The engine's states, from a press to silence and back, driven by the user's requests, the
+// output's events and a clock. One thread calls it; it never waits.
+//
+// Closed -> Connecting -> Opening -> Running -> Corked. The stream is opened at the first
+// press on the default device, laid out as it is, at its rate. While Running it is written
+// when the output asks; once the sound has ended and the output says it has been played, it
+// runs dry and waits (a press within the warm spell starts at the server's next block), then
+// it is corked. A press after the default device changed fades out what plays, waits until
+// the fade has been played, and opens anew on the new device. A lost output is closed; the
+// next press opens it again.
+//
+// The queue starts short and grows when the stream runs dry while sound plays (an underflow
+// of ours), then shrinks back slowly.
+class EngineStateMachine final : public OutputEvents {
+public:
+    enum class State { Closed, Connecting, Opening, Running, Corked };
+    struct Timing {
+        std::chrono::milliseconds warm{3000};      // uncorked after the last sound
+        std::chrono::milliseconds openLimit{2000}; // for the whole open: connection and stream
+        std::chrono::microseconds minQueue{20000};
+        std::chrono::microseconds maxQueue{120000};
+        std::chrono::seconds shrinkAfter{10}; // without an underflow, before the queue shrinks
+    };
+    using Complaint = std::function<void(const std::string&)>;
+
+    EngineStateMachine(AudioOutput& output, const EngineClock& clock, Timing timing, float gain,
+                       Complaint complain);
+    ~EngineStateMachine() override;
+
+    // What the user asks for.
+    void play(std::unique_ptr<Voice> voice);
+    void stop();
+    void setGain(float gain) { m_mixer.setGain(gain); }
+    void setRate(double rate) { m_mixer.setRate(rate); }
+    void setLooping(bool loop) { m_mixer.setLooping(loop); }
+    // Fades out what plays for the end of the process; exitDone() once it has been played.
+    void finish();
+    bool exitDone() const { return m_exitDone; }
+
+    // When onClock() next has something to do, if ever.
+    std::optional<EngineClock::time_point> deadline() const;
+    void onClock();
+
+    // OutputEvents.
+    void outputConnected() override;
+    void outputReady() override;
+    void outputWantsData() override;
+    void outputUnderflow() override;
+    void outputMoved() override;
+    void outputLost() override;
+    void outputDeviceChanged() override;
+
+    State state() const { return m_state; }
+    // A sound plays or is about to (its stream opening).
+    bool playing() const { return m_mixer.playing() || m_pending; }
+    // Times the stream ran dry while sound played.
+    std::uint64_t underflows() const { return m_underflows; }
+    // Times sound was rendered: it stands still while nothing plays.
+    std::uint64_t renderPasses() const { return m_renderPasses; }
+    std::chrono::microseconds queue() const { return m_queue; }
+
+private:
+    void begin();
+    void open(const OutputDevice& device);
+    void fill();
+    void playedOut();
+    void reopen(const OutputDevice& device);
+    void adaptQueue(bool ranDry);
+    void fail(const std::string& what);
+
+    AudioOutput& m_out;
+    const EngineClock& m_clock;
+    Timing m_timing;
+    Complaint m_complain;
+    Mixer m_mixer;
+    State m_state = State::Closed;
+    std::unique_ptr<Voice> m_pending; // waits for the stream
+    OutputDevice m_device;            // where the stream plays
+    bool m_deviceStale = false;       // the default device is another since the stream opened
+    bool m_moving = false;            // fading out before opening on the new default device
+    bool m_finishing = false;
+    bool m_exitDone = false;
+    bool m_idle = true;                      // written out and played: the stream runs dry
+    std::uint64_t m_written = 0;             // frames written to the stream
+    std::optional<std::uint64_t> m_soundEnd; // m_written when the last sound ended
+    EngineClock::time_point m_openBy;
+    EngineClock::time_point m_warmUntil;
+    EngineClock::time_point m_queueSettled; // since the queue last changed
+    std::chrono::microseconds m_queue;
+    std::uint64_t m_underflows = 0;
+    std::uint64_t m_renderPasses = 0;
+    std::vector<std::int16_t> m_frames;
+};

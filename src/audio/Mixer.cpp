@@ -1,0 +1,92 @@
+#include "Mixer.h"
+
+#include "Voice.h"
+
+#include <algorithm>
+#include <cmath>
+
+Mixer::Mixer(float gain) : m_gain(gain), m_target(gain) {}
+
+Mixer::~Mixer() = default;
+
+void Mixer::setOutput(int rate, const SpeakerLayout& layout)
+{
+    m_rate = rate;
+    m_layout = layout;
+    if (m_current)
+        m_current->setOutput(rate, layout);
+    for (auto& voice : m_leaving)
+        voice->setOutput(rate, layout);
+}
+
+void Mixer::start(std::unique_ptr<Voice> voice)
+{
+    retire();
+    voice->setOutput(m_rate, m_layout);
+    m_current = std::move(voice);
+}
+
+void Mixer::stop()
+{
+    retire();
+}
+
+void Mixer::clear()
+{
+    m_current.reset();
+    m_leaving.clear();
+}
+
+void Mixer::retire()
+{
+    if (!m_current)
+        return;
+    m_current->fadeOut(std::size_t(Voice::kFadeSeconds * m_rate));
+    m_leaving.push_back(std::move(m_current));
+}
+
+void Mixer::setGain(float gain)
+{
+    if (gain == m_target)
+        return;
+    m_target = gain;
+    if (!active()) {
+        // Nothing sounds: the next sound starts at the new gain.
+        m_gain = gain;
+        m_rampLeft = 0;
+        return;
+    }
+    m_rampLeft = std::max<std::size_t>(std::size_t(kGainRampSeconds * m_rate), 1);
+    m_step = (m_target - m_gain) / float(m_rampLeft);
+}
+
+void Mixer::rampGain(std::size_t frames)
+{
+    for (std::size_t i = 0; i < frames; ++i) {
+        if (m_rampLeft) {
+            m_gain += m_step;
+            if (--m_rampLeft == 0)
+                m_gain = m_target;
+        }
+        m_gains[i] = m_gain;
+    }
+}
+
+void Mixer::render(std::int16_t* out, std::size_t frames)
+{
+    const std::size_t samples = frames * m_layout.size();
+    if (!active()) {
+        std::fill_n(out, samples, std::int16_t(0));
+        return;
+    }
+    m_mix.assign(samples, 0.0f);
+    m_gains.resize(frames);
+    rampGain(frames);
+    if (m_current && !m_current->mixInto(m_mix.data(), frames, m_gains.data(), m_speed, m_loop))
+        m_current.reset();
+    for (auto& voice : m_leaving)
+        voice->mixInto(m_mix.data(), frames, m_gains.data(), m_speed, m_loop);
+    std::erase_if(m_leaving, [](const auto& voice) { return voice->finished(); });
+    for (std::size_t i = 0; i < samples; ++i)
+        out[i] = std::int16_t(std::lround(std::clamp(m_mix[i], -1.0f, 1.0f) * 32767.0f));
+}

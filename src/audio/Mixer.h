@@ -1,0 +1,67 @@
+#pragma once
+
+#include "ChannelRouting.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class Voice;
+
+// The sound as the output plays it: the voice that plays and those fading out, scaled by the
+// gain ramp, routed and rounded to 16-bit frames of the output's layout. Frames in, frames
+// out: no thread and no clock, so every sample it makes can be checked.
+//
+// Gain changes ramp in a straight line over 10 ms; starts, stops and switches fade over 5 ms.
+class Mixer {
+public:
+    static constexpr double kGainRampSeconds = 0.010;
+
+    explicit Mixer(float gain);
+    ~Mixer();
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
+
+    // The output's rate and layout, for the voices to come and those playing.
+    void setOutput(int rate, const SpeakerLayout& layout);
+    int rate() const { return m_rate; }
+    const SpeakerLayout& layout() const { return m_layout; }
+
+    // Plays `voice` from its start; what played fades out.
+    void start(std::unique_ptr<Voice> voice);
+    // Fades out what plays.
+    void stop();
+    // Drops every voice at once: for an output that is gone.
+    void clear();
+
+    // Linear gain, reached over the ramp while sound plays, at once otherwise.
+    void setGain(float gain);
+    void setRate(double rate) { m_speed = rate; }
+    void setLooping(bool loop) { m_loop = loop; }
+
+    // A voice plays (not only a fade).
+    bool playing() const { return m_current != nullptr; }
+    // Anything is left to be heard, fades included.
+    bool active() const { return m_current || !m_leaving.empty(); }
+
+    // The next `frames` frames, interleaved; silence once nothing is active.
+    void render(std::int16_t* out, std::size_t frames);
+
+private:
+    void retire();
+    void rampGain(std::size_t frames);
+
+    int m_rate = 44100;
+    SpeakerLayout m_layout{standardLayout(2)};
+    std::unique_ptr<Voice> m_current;
+    std::vector<std::unique_ptr<Voice>> m_leaving;
+    double m_speed = 1.0;
+    bool m_loop = false;
+    float m_gain;
+    float m_target;
+    float m_step = 0.0f;
+    std::size_t m_rampLeft = 0;
+    std::vector<float> m_mix;
+    std::vector<float> m_gains;
+};

@@ -1,0 +1,190 @@
+#include "TestOutput.h"
+
+#include "EngineStateMachine.h"
+
+#include <algorithm>
+
+TestOutput::TestOutput(OutputDevice device)
+{
+    setDefault(device);
+}
+
+void TestOutput::know(const OutputDevice& device)
+{
+    auto& channels = heard[device.name];
+    if (channels.empty())
+        channels.assign(device.speakers.size(), std::vector<float>(m_position, 0.0f));
+}
+
+void TestOutput::deliver()
+{
+    while (!m_events.empty()) {
+        auto event = std::move(m_events.front());
+        m_events.pop_front();
+        event(*events);
+    }
+}
+
+void TestOutput::playBlock(std::size_t frames, bool ask)
+{
+    deliver();
+    if (ask && writableFrames() > 0) {
+        events->outputWantsData();
+        deliver();
+    }
+    for (auto& [name, channels] : heard)
+        for (auto& channel : channels)
+            channel.resize(m_position + frames, 0.0f);
+    if (m_stream && m_stream->ready && !corked) {
+        Stream& s = *m_stream;
+        const std::size_t width = s.layout.size();
+        // Starts, or starts again after running dry, once the queue is full.
+        if (!s.playing && s.queued.size() / width >= targetFrames())
+            s.playing = true;
+        if (s.playing) {
+            auto& channels = heard[s.device.name];
+            const std::size_t n = std::min(frames, s.queued.size() / width);
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t c = 0; c < width; ++c)
+                    channels[c][m_position + i] = float(s.queued[i * width + c]) / 32768.0f;
+            s.queued.erase(s.queued.begin(), s.queued.begin() + std::ptrdiff_t(n * width));
+            if (n < frames) {
+                s.playing = false;
+                post([](OutputEvents& e) { e.outputUnderflow(); });
+            }
+        }
+    }
+    m_position += frames;
+    deliver();
+}
+
+void TestOutput::setDefault(const OutputDevice& device)
+{
+    m_default = device;
+    know(device);
+    if (m_connected)
+        post([](OutputEvents& e) { e.outputDeviceChanged(); });
+}
+
+void TestOutput::fail(const std::string& why)
+{
+    m_failed = true;
+    m_error = why;
+    m_connected = false;
+    m_stream.reset();
+    ++m_serial;
+    post([](OutputEvents& e) { e.outputLost(); });
+}
+
+void TestOutput::connect()
+{
+    ++connects;
+    ++m_serial;
+    m_failed = false;
+    m_connected = false;
+    if (answerConnect)
+        post([this, serial = m_serial](OutputEvents& e) {
+            if (serial == m_serial)
+                m_connected = true;
+            e.outputConnected();
+        });
+}
+
+void TestOutput::disconnect()
+{
+    close();
+    m_connected = false;
+}
+
+void TestOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+                      std::chrono::microseconds queue)
+{
+    ++opens;
+    ++m_serial;
+    know(device);
+    m_stream = Stream{device, layout, rate, false, false, {}};
+    m_queue = queue;
+    corked = false;
+    if (answerOpen)
+        post([this, serial = m_serial](OutputEvents& e) {
+            if (serial == m_serial && m_stream)
+                m_stream->ready = true;
+            e.outputReady();
+        });
+}
+
+void TestOutput::close()
+{
+    m_stream.reset();
+    corked = false;
+    ++m_serial;
+}
+
+std::size_t TestOutput::targetFrames() const
+{
+    return m_stream ? std::size_t(std::int64_t(m_stream->rate) * m_queue.count() / 1000000) : 0;
+}
+
+std::size_t TestOutput::writableFrames() const
+{
+    if (!m_stream || !m_stream->ready)
+        return 0;
+    return targetFrames() - std::min(targetFrames(), queuedFrames());
+}
+
+std::size_t TestOutput::queuedFrames() const
+{
+    return m_stream ? m_stream->queued.size() / m_stream->layout.size() : 0;
+}
+
+void TestOutput::write(const std::int16_t* frames, std::size_t count)
+{
+    if (!m_stream)
+        return;
+    if (count > writableFrames())
+        ++overruns;
+    m_stream->queued.insert(m_stream->queued.end(), frames,
+                            frames + count * m_stream->layout.size());
+    framesWritten += count;
+}
+
+EngineRig::EngineRig(OutputDevice device, std::chrono::milliseconds warm)
+    : out(std::move(device)), rate(out.defaultDevice()->rate)
+{
+    EngineStateMachine::Timing timing;
+    timing.warm = warm;
+    machine = std::make_unique<EngineStateMachine>(
+        out, clock, timing, 1.0f, [this](const std::string& what) { complaints.push_back(what); });
+    out.events = machine.get();
+}
+
+EngineRig::~EngineRig() = default;
+
+void EngineRig::run(double seconds)
+{
+    const std::size_t block = std::size_t(rate / 200);
+    const auto step = std::chrono::nanoseconds(std::int64_t(block) * 1000000000 / rate);
+    for (double t = 0; t < seconds; t += double(block) / rate) {
+        out.playBlock(block);
+        clock.advance(step);
+        if (const auto due = machine->deadline(); due && clock.now() >= *due) {
+            machine->onClock();
+            out.deliver();
+        }
+    }
+}
+
+OutputDevice stereoDevice(const std::string& name)
+{
+    return {name, 44100, {Speaker::FrontLeft, Speaker::FrontRight}, {1, 2}};
+}
+
+OutputDevice surround51Device(const std::string& name)
+{
+    // As PulseAudio lists a 5.1 null sink's channels.
+    return {name,
+            44100,
+            {Speaker::FrontLeft, Speaker::FrontRight, Speaker::RearLeft, Speaker::RearRight,
+             Speaker::FrontCentre, Speaker::Lfe},
+            {1, 2, 5, 6, 3, 7}};
+}

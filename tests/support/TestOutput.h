@@ -1,0 +1,122 @@
+#pragma once
+
+#include "AudioOutput.h"
+#include "EngineClock.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A clock that moves only when the test moves it.
+class ManualClock : public EngineClock {
+public:
+    time_point now() const override { return m_now; }
+    void advance(std::chrono::nanoseconds by) { m_now += by; }
+
+private:
+    time_point m_now{std::chrono::seconds(1000)};
+};
+
+// A sound server the test runs block by block: it answers (or not) the connection and the
+// stream, asks for sound before every block it plays, plays what was queued and silence where
+// nothing was, and reports an underflow when a playing stream runs dry (after which, as a
+// PulseAudio stream, it waits for a full queue before playing again). What each device plays
+// is kept, sample by sample, on one timeline for all devices.
+class TestOutput final : public AudioOutput {
+public:
+    explicit TestOutput(OutputDevice device);
+
+    OutputEvents* events = nullptr;
+    bool answerConnect = true; // else the server takes the connection and never answers
+    bool answerOpen = true;
+
+    // Delivers the events waiting, as the sound thread does, until none is left.
+    void deliver();
+    // The server's next block of `frames` frames; `ask`: it asks for sound first.
+    void playBlock(std::size_t frames, bool ask = true);
+
+    // The user (or the desktop) makes another device the default.
+    void setDefault(const OutputDevice& device);
+    // The server goes away.
+    void fail(const std::string& why);
+
+    // What each device has played so far, by device name then channel, as floats.
+    std::map<std::string, std::vector<std::vector<float>>> heard;
+    std::vector<float>& heardOn(const std::string& device, std::size_t channel)
+    {
+        return heard[device][channel];
+    }
+    std::size_t position() const { return m_position; }
+
+    int connects = 0;
+    int opens = 0;
+    bool corked = false;
+    bool streamOpen() const { return m_stream.has_value(); }
+    SpeakerLayout openedLayout() const { return m_stream ? m_stream->layout : SpeakerLayout{}; }
+    std::chrono::microseconds queue() const { return m_queue; }
+    std::size_t framesWritten = 0;
+    // Writes beyond what the stream took (a fault of the engine).
+    int overruns = 0;
+
+    // AudioOutput.
+    void connect() override;
+    void disconnect() override;
+    bool connected() const override { return m_connected; }
+    std::optional<OutputDevice> defaultDevice() const override { return m_default; }
+    void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+              std::chrono::microseconds queue) override;
+    void close() override;
+    bool failed() const override { return m_failed; }
+    std::string error() const override { return m_error; }
+    std::size_t writableFrames() const override;
+    std::size_t queuedFrames() const override;
+    void write(const std::int16_t* frames, std::size_t count) override;
+    void setQueue(std::chrono::microseconds queue) override { m_queue = queue; }
+    void setCorked(bool corked) override { this->corked = corked; }
+
+private:
+    struct Stream {
+        OutputDevice device;
+        SpeakerLayout layout;
+        int rate;
+        bool ready = false;
+        bool playing = false; // past its start, or refilled after running dry
+        std::deque<std::int16_t> queued;
+    };
+    std::size_t targetFrames() const;
+    void post(std::function<void(OutputEvents&)> event) { m_events.push_back(std::move(event)); }
+    void know(const OutputDevice& device);
+
+    std::optional<OutputDevice> m_default;
+    std::optional<Stream> m_stream;
+    bool m_connected = false;
+    bool m_failed = false;
+    std::string m_error;
+    std::chrono::microseconds m_queue{0};
+    std::size_t m_position = 0;
+    int m_serial = 0; // of the connection and stream, so that a late answer changes nothing
+    std::deque<std::function<void(OutputEvents&)>> m_events;
+};
+
+// The engine's state machine on a test output and a test clock.
+struct EngineRig {
+    explicit EngineRig(OutputDevice device,
+                       std::chrono::milliseconds warm = std::chrono::seconds(3));
+    ~EngineRig();
+
+    // Runs the server and the clock for `seconds`, in blocks of 5 ms.
+    void run(double seconds);
+
+    ManualClock clock;
+    TestOutput out;
+    std::vector<std::string> complaints;
+    std::unique_ptr<class EngineStateMachine> machine;
+    int rate;
+};
+
+// Devices as the server reports them.
+OutputDevice stereoDevice(const std::string& name = "stereo");
+OutputDevice surround51Device(const std::string& name = "5.1");
