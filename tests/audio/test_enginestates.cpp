@@ -125,6 +125,13 @@ private slots:
         for (std::size_t c = 0; c < 2; ++c) {
             const auto& heard = rig.out.heardOn("stereo", c);
             QVERIFY(largestStep(heard, 0, heard.size()) < naturalStep(600, kPeak));
+            // The pitch follows the rate; the switch plays the other tone.
+            const double expected[] = {200, 200, 400, 200, 300};
+            for (int section = 0; section < 5; ++section) {
+                const std::size_t from = std::size_t((section * 0.3 + 0.1) * kRate);
+                const double f = zeroCrossingFrequency(heard, from, from + kRate / 10, kRate);
+                QVERIFY2(std::fabs(f - expected[section]) < 1, qPrintable(QString::number(f)));
+            }
             // Every section sounded: the 0.3 s between each change.
             for (int section = 0; section < 7; ++section) {
                 const std::size_t from = std::size_t((section * 0.3 + 0.1) * kRate);
@@ -262,18 +269,24 @@ private slots:
     {
         QTest::addColumn<bool>("connectionAnswered");
         QTest::newRow("connection never answered") << false;
-        QTest::newRow("stream never ready") << true;
+        QTest::newRow("connection answered late, stream never ready") << true;
     }
     void anOpenGivesUpAtOneDeadline()
     {
         QFETCH(bool, connectionAnswered);
         const QString tone = writeTone(m_dir, "hang.wav", 200, 1);
         EngineRig rig(stereoDevice());
-        rig.out.answerConnect = connectionAnswered;
+        rig.out.answerConnect = false;
         rig.out.answerOpen = false;
         auto& m = *rig.machine;
         m.play(voice(tone));
-        rig.run(1.99);
+        rig.run(1.5);
+        if (connectionAnswered) {
+            rig.out.answerConnection();
+            rig.out.deliver();
+            QCOMPARE(rig.out.opens, 1);
+        }
+        rig.run(0.49);
         QVERIFY(m.playing());
         QVERIFY(rig.complaints.empty());
         rig.run(0.02);
@@ -283,6 +296,7 @@ private slots:
                  std::vector<std::string>{
                      "cannot open the sound output: the sound server does not answer"});
         QCOMPARE(m.deadline(), std::nullopt);
+        QVERIFY(!rig.out.connected() && !rig.out.streamOpen());
     }
 
 private:

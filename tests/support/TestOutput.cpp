@@ -83,11 +83,16 @@ void TestOutput::connect()
     m_failed = false;
     m_connected = false;
     if (answerConnect)
-        post([this, serial = m_serial](OutputEvents& e) {
-            if (serial == m_serial)
-                m_connected = true;
-            e.outputConnected();
-        });
+        answerConnection();
+}
+
+void TestOutput::answerConnection()
+{
+    post([this, serial = m_serial](OutputEvents& e) {
+        if (serial == m_serial)
+            m_connected = true;
+        e.outputConnected();
+    });
 }
 
 void TestOutput::disconnect()

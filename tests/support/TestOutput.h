@@ -38,6 +38,8 @@ public:
     // The server's next block of `frames` frames; `ask`: it asks for sound first.
     void playBlock(std::size_t frames, bool ask = true);
 
+    // A connection left unanswered is answered now.
+    void answerConnection();
     // The user (or the desktop) makes another device the default.
     void setDefault(const OutputDevice& device);
     // The server goes away.
