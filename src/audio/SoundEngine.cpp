@@ -1,6 +1,7 @@
 #include "SoundEngine.h"
 
 #include "EngineStateMachine.h"
+#include "FileReader.h"
 #include "PulseOutput.h"
 #include "RealtimeThread.h"
 #include "Voice.h"
@@ -128,7 +129,8 @@ void SoundEngine::finish()
 }
 
 // Opens the files pressed for, at an ordinary priority: an open that hangs (a stalled disk or
-// network folder) holds up only the next sound. Only the latest press counts.
+// network folder) holds up only the presses after it, never the sound that plays. Only the
+// latest press counts.
 void SoundEngine::runLoader()
 {
     std::unique_lock lock(m_loadMutex);
@@ -139,8 +141,10 @@ void SoundEngine::runLoader()
         const LoadRequest request = *std::exchange(m_load, nullptr);
         lock.unlock();
         try {
-            post({Command::Kind::Play, std::make_unique<Voice>(request.path), 0,
-                  request.generation});
+            auto reader = std::make_shared<FileReader>(request.path);
+            auto voice = std::make_unique<Voice>(reader);
+            reader->readAhead();
+            post({Command::Kind::Play, std::move(voice), 0, request.generation});
         } catch (const std::exception& e) {
             complain("cannot play " + request.path.toStdString() + ": " + e.what());
             // As any press, it ends what played.

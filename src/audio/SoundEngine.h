@@ -18,10 +18,11 @@ class PulseOutput;
 class SteadyEngineClock;
 
 // The sound engine's front: files decoded with libsndfile, played on a stream at the sound
-// server. Every call returns at once. Three threads share the work: the caller's posts
-// requests; a loader opens files, so a file whose reads hang holds up no sound; the sound
-// thread (real-time where allowed) runs the engine's state machine on the requests and on
-// what the output reports, and writes when the server asks for sound.
+// server. Every call returns at once. The caller's thread posts requests; a loader opens the
+// files pressed for, and each file is decoded ahead on a thread of its own (see FileReader), so
+// an open or a read that hangs holds up no sound; the sound thread (real-time where allowed)
+// runs the engine's state machine on the requests and on what the output reports, and writes
+// when the server asks for sound.
 //
 // Volume curve: gain = (volume / 100)^2, so 100 is full scale, 50 is -12 dB, 10 is -40 dB
 // and 0 is silence. Gain changes ramp over 10 ms; starts, stops and switches fade over 5 ms.
@@ -89,7 +90,7 @@ private:
     bool m_exitDone = false;
     std::condition_variable m_exited;
 
-    std::mutex m_loadMutex;
+    std::mutex m_loadMutex; // guards the press waiting for the loader, and its quitting
     std::condition_variable m_loadWake;
     struct LoadRequest;
     std::unique_ptr<LoadRequest> m_load;

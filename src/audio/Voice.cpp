@@ -1,15 +1,10 @@
 #include "Voice.h"
 
-#include "NativeName.h"
+#include "FileReader.h"
 
 #include <algorithm>
 #include <cmath>
 #include <samplerate.h>
-#ifdef Q_OS_WIN
-#include <windows.h>
-#define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
-#endif
-#include <sndfile.h>
 #include <stdexcept>
 
 namespace {
@@ -24,94 +19,25 @@ float rise(std::size_t position, std::size_t total)
     return float(0.5 - 0.5 * std::cos(kPi * double(position) / double(total)));
 }
 
-Speaker speakerFor(int position)
-{
-    switch (position) {
-    case SF_CHANNEL_MAP_MONO:
-        return Speaker::Mono;
-    case SF_CHANNEL_MAP_LEFT:
-    case SF_CHANNEL_MAP_FRONT_LEFT:
-        return Speaker::FrontLeft;
-    case SF_CHANNEL_MAP_RIGHT:
-    case SF_CHANNEL_MAP_FRONT_RIGHT:
-        return Speaker::FrontRight;
-    case SF_CHANNEL_MAP_CENTER:
-    case SF_CHANNEL_MAP_FRONT_CENTER:
-        return Speaker::FrontCentre;
-    case SF_CHANNEL_MAP_LFE:
-        return Speaker::Lfe;
-    case SF_CHANNEL_MAP_REAR_LEFT:
-        return Speaker::RearLeft;
-    case SF_CHANNEL_MAP_REAR_RIGHT:
-        return Speaker::RearRight;
-    case SF_CHANNEL_MAP_REAR_CENTER:
-        return Speaker::RearCentre;
-    case SF_CHANNEL_MAP_SIDE_LEFT:
-        return Speaker::SideLeft;
-    case SF_CHANNEL_MAP_SIDE_RIGHT:
-        return Speaker::SideRight;
-    default:
-        return Speaker::Other;
-    }
-}
-
-// The layout the file declares (WAVE_FORMAT_EXTENSIBLE, CAF, ...), else the standard one for
-// its format and channel count; channels it leaves undeclared take their standard place, and a
-// declared layout that places nothing the program knows is not trusted. One channel is mono,
-// whatever it says: tools often declare it as the centre.
-SpeakerLayout layoutOf(SNDFILE* file, const SF_INFO& info)
-{
-    const int channels = info.channels;
-    const SpeakerLayout standard = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG
-                                       ? vorbisLayout(channels)
-                                       : standardLayout(channels);
-    std::vector<int> positions(std::size_t(channels), SF_CHANNEL_MAP_INVALID);
-    if (channels > 1 && sf_command(file, SFC_GET_CHANNEL_MAP_INFO, positions.data(),
-                                   int(positions.size() * sizeof(int))) == SF_TRUE) {
-        SpeakerLayout layout;
-        for (std::size_t c = 0; c < positions.size(); ++c)
-            layout.push_back(positions[c] == SF_CHANNEL_MAP_INVALID ? standard[c]
-                                                                    : speakerFor(positions[c]));
-        if (std::any_of(layout.begin(), layout.end(),
-                        [](Speaker s) { return s != Speaker::Other; }))
-            return layout;
-    }
-    return standard;
-}
-
 } // namespace
 
-Voice::Voice(const QString& path)
+Voice::Voice(std::shared_ptr<FileReader> reader)
+    : m_reader(std::move(reader)), m_channels(std::size_t(m_reader->channels())),
+      m_layout(m_reader->layout()), m_fileRate(m_reader->rate())
 {
-    SF_INFO info{};
-#ifdef Q_OS_WIN
-    // The wide-character open reaches names outside the ANSI code page.
-    m_file = sf_wchar_open(reinterpret_cast<LPCWSTR>(path.utf16()), SFM_READ, &info);
-#else
-    m_file = sf_open(encodeFileName(path).constData(), SFM_READ, &info);
-#endif
-    if (!m_file)
-        throw std::runtime_error(sf_strerror(nullptr));
-    if (info.channels < 1 || info.samplerate < 1) {
-        sf_close(m_file);
-        throw std::runtime_error("the file holds no sound");
-    }
-    m_channels = std::size_t(info.channels);
-    m_fileRate = info.samplerate;
-    m_layout = layoutOf(m_file, info);
     int error = 0;
-    m_resampler = src_new(SRC_SINC_FASTEST, info.channels, &error);
-    if (!m_resampler) {
-        sf_close(m_file);
+    m_resampler = src_new(SRC_SINC_FASTEST, m_reader->channels(), &error);
+    if (!m_resampler)
         throw std::runtime_error(src_strerror(error));
-    }
     setOutput(m_fileRate, standardLayout(2));
 }
+
+Voice::Voice(const QString& path) : Voice(std::make_shared<FileReader>(path)) {}
 
 Voice::~Voice()
 {
     src_delete(m_resampler);
-    sf_close(m_file);
+    m_reader->letGo();
 }
 
 void Voice::setOutput(int rate, const SpeakerLayout& layout)
@@ -136,11 +62,10 @@ bool Voice::refill(std::size_t wanted, bool loop)
     m_input.erase(m_input.begin(), m_input.begin() + std::ptrdiff_t(m_inputUsed * m_channels));
     m_inputUsed = 0;
     m_decoded.resize(wanted * m_channels);
-    sf_count_t got = sf_readf_float(m_file, m_decoded.data(), sf_count_t(wanted));
-    if (got <= 0 && loop && sf_seek(m_file, 0, SEEK_SET) == 0)
-        got = sf_readf_float(m_file, m_decoded.data(), sf_count_t(wanted));
-    if (got <= 0) {
-        m_endOfInput = true;
+    const std::size_t got = m_reader->read(m_decoded.data(), wanted, loop);
+    if (got == 0) {
+        // At the end, or the file's reads are behind: the voice waits for them in silence.
+        m_endOfInput = m_reader->ended();
         return false;
     }
     m_input.insert(m_input.end(), m_decoded.begin(),
@@ -184,7 +109,8 @@ std::size_t Voice::produce(float* dest, std::size_t frames, double rate, bool lo
             break;
         m_inputUsed += std::size_t(data.input_frames_used);
         produced += std::size_t(data.output_frames_gen);
-        if (data.output_frames_gen == 0 && data.input_frames_used == 0 && m_endOfInput)
+        // At the end, or waiting for the file's reads.
+        if (data.output_frames_gen == 0 && data.input_frames_used == 0)
             break;
     }
     return produced;
@@ -230,8 +156,14 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
         // Change path exactly at the bottom of the duck.
         if (m_switching && m_duck < m_duckFrames)
             chunk = std::min(chunk, m_duckFrames - m_duck);
-        const std::size_t produced =
-            produce(m_output.data() + done * m_channels, chunk, rate, loop);
+        std::size_t produced = produce(m_output.data() + done * m_channels, chunk, rate, loop);
+        if (produced < chunk && !m_endOfInput) {
+            // The reads have fallen behind (a stalled disk): silence until they are back, the
+            // fades going on as they would.
+            std::fill(m_output.begin() + std::ptrdiff_t((done + produced) * m_channels),
+                      m_output.begin() + std::ptrdiff_t((done + chunk) * m_channels), 0.0f);
+            produced = chunk;
+        }
         for (std::size_t i = done; i < done + produced; ++i) {
             const float scale = envelopeStep() * gain[i];
             const float* frame = &m_output[i * m_channels];

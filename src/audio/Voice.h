@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-struct sf_private_tag;
+class FileReader;
 struct SRC_STATE_tag;
 
-// One sound file being played: decoded with libsndfile, resampled to the output rate times the
+// One sound file being played: read through a FileReader, resampled to the output rate times the
 // playback speed with libsamplerate, its channels routed to the output's, faded in at its start and
 // out when it is stopped. At normal speed and the output's own rate the resampler is bypassed (it
 // would cost most of the CPU while changing nothing); switching between the two paths ducks the
@@ -20,8 +20,10 @@ public:
     // Every start, stop and switch fades over this long.
     static constexpr double kFadeSeconds = 0.005;
 
-    // Opens the file. Throws std::runtime_error with a readable reason when it cannot be
-    // decoded. Until setOutput() it plays to stereo at the file's own rate.
+    // Plays what `reader` reads. Until setOutput() it plays to stereo at the file's own rate.
+    explicit Voice(std::shared_ptr<FileReader> reader);
+    // Opens the file, read directly. Throws std::runtime_error with a readable reason when it
+    // cannot be decoded.
     explicit Voice(const QString& path);
     ~Voice();
     Voice(const Voice&) = delete;
@@ -46,7 +48,7 @@ private:
     std::size_t produce(float* dest, std::size_t frames, double rate, bool loop);
     float envelopeStep();
 
-    sf_private_tag* m_file = nullptr;
+    std::shared_ptr<FileReader> m_reader;
     SRC_STATE_tag* m_resampler = nullptr;
     std::size_t m_channels = 0; // the file's
     SpeakerLayout m_layout;

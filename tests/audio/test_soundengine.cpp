@@ -9,8 +9,14 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <cmath>
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -251,6 +257,61 @@ private slots:
         const auto [first, last] = soundSpan(recorder.left);
         QVERIFY(first < last);
         QVERIFY(largestStepOutsideHoles(recorder.left) < naturalStep(200, 0.5));
+    }
+
+    // A file whose reads hang (a stalled network folder; here a pipe that delivers a WAV
+    // header and a third of a second, then nothing) falls silent on its own: the sound thread
+    // goes on, and the next press is heard.
+    void aFileWhoseReadsHangHoldsUpNoOtherSound()
+    {
+        const QString whole = m_dir.filePath("stalled.wav");
+        SF_INFO info{};
+        info.samplerate = kRate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open(QFile::encodeName(whole).constData(), SFM_WRITE, &info);
+        QVERIFY(file);
+        std::vector<float> frames(std::size_t(kRate) * 2 * 2);
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            frames[i] = 0.5f * float(std::sin(2 * M_PI * 300 * double(i / 2) / kRate));
+        sf_writef_float(file, frames.data(), sf_count_t(frames.size() / 2));
+        sf_close(file);
+        QFile source(whole);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        const QByteArray pipe = QFile::encodeName(m_dir.filePath("stalled.mp3"));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        std::atomic<bool> release{false};
+        std::thread writer([&] {
+            const int fd = ::open(pipe.constData(), O_WRONLY);
+            const qsizetype start = 44 + kRate / 3 * 4;
+            if (fd >= 0 && ::write(fd, bytes.constData(), std::size_t(start)) == start)
+                while (!release)
+                    QThread::msleep(10);
+            ::close(fd);
+        });
+
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder;
+        recorder.wait(300);
+        engine.play(m_long);
+        recorder.wait(500);
+        engine.play(m_dir.filePath("stalled.mp3"));
+        recorder.wait(1000);
+        const std::size_t again = recorder.mark();
+        engine.play(m_long);
+        recorder.wait(800);
+        engine.stop();
+        release = true;
+        writer.join();
+        recordUntilQuietFor(recorder, 0.3);
+
+        const auto [first, last] = soundSpan(recorder.left, again);
+        QVERIFY2(first < last, "the press after the stalled file was not heard");
+        const double f =
+            zeroCrossingFrequency(recorder.left, first + kRate / 10, first + kRate / 2, kRate);
+        QVERIFY2(std::fabs(f - 200) < 1, qPrintable(QString::number(f)));
     }
 
     void aFileThatCannotBePlayedGivesSilence()
