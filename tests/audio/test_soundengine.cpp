@@ -64,7 +64,8 @@ double naturalStep(double frequency, double peak)
     return 2 * M_PI * frequency / kRate * peak * 1.25 + 4.0 / 32768;
 }
 
-// Holes in a sound: runs of 1 ms or more near zero in [from, to), as [start, end).
+// Holes in a sound: runs of 2 ms or more near zero in [from, to), as [start, end). (The duck
+// that hides a change of the rate's path stays under that.)
 std::vector<std::pair<std::size_t, std::size_t>> holes(const std::vector<float>& x,
                                                        std::size_t from, std::size_t to)
 {
@@ -75,7 +76,7 @@ std::vector<std::pair<std::size_t, std::size_t>> holes(const std::vector<float>&
             ++run;
             continue;
         }
-        if (run >= std::size_t(kRate / 1000))
+        if (run >= std::size_t(kRate / 500))
             found.emplace_back(i - run, i);
         run = 0;
     }
