@@ -27,15 +27,21 @@ status=0
 ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
 # Each test runs once, so a fault that shows only now and then still fails the run. The test
 # that stops the sound server runs last, so that a failure there cannot leave the others
-# without a server; the server is started again if it is gone.
+# without a server. A server found gone between suites is a fault: the run fails, and the
+# server is started again so that the suites after it still say what they find.
+server_present() { # server
+  pactl info >/dev/null 2>&1 && return
+  echo "The $1 sound server is gone." >&2
+  status=1
+  "$root/scripts/$1.sh" revive "$runtime/$1" >/dev/null
+}
 run_suite() { # build folder, server, ctest options
   local build=$1 server=$2; shift 2
-  # A server found gone before a suite (seen once on a fresh machine) is started again first.
-  pactl info >/dev/null 2>&1 || "$root/scripts/$server.sh" revive "$runtime/$server" >/dev/null
+  server_present "$server"
   ctest --test-dir "$root/$build" --output-on-failure -j2 "$@" \
     -E '^test_soundserver$' || status=1
   ctest --test-dir "$root/$build" --output-on-failure -R '^test_soundserver$' || status=1
-  pactl info >/dev/null 2>&1 || "$root/scripts/$server.sh" revive "$runtime/$server" >/dev/null
+  server_present "$server"
 }
 run_suite build pulse
 run_suite build-asan pulse

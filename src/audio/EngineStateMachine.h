@@ -25,17 +25,18 @@ class Voice;
 // the fade has been played, and opens anew on the new device. A lost output is closed; the
 // next press opens it again.
 //
-// The queue starts short and grows when the stream runs dry while sound plays (an underflow
-// of ours), then shrinks back slowly.
+// The queue grows when the stream runs dry while sound plays (an underflow of ours), then
+// shrinks back slowly to where it started.
 class EngineStateMachine final : public OutputEvents {
 public:
     enum class State { Closed, Connecting, Opening, Running, Corked };
     struct Timing {
         std::chrono::milliseconds warm{3000};      // uncorked after the last sound
         std::chrono::milliseconds openLimit{2000}; // for the whole open: connection and stream
-        // Where the queue starts and shrinks back to: at 20 ms a bare libpulse player ran dry
-        // in 2 of 6 six-second plays on a two-core machine, at 30 ms in none.
-        std::chrono::microseconds minQueue{30000};
+        // Where the queue starts and shrinks back to: a bare libpulse player on a two-core
+        // machine ran dry in 2 of 6 six-second plays at 20 ms, in 1 of 18 at 30 ms, in none
+        // of 6 at 40 ms.
+        std::chrono::microseconds minQueue{40000};
         std::chrono::microseconds maxQueue{120000};
         std::chrono::seconds shrinkAfter{10}; // without an underflow, before the queue shrinks
     };

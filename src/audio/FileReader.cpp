@@ -13,8 +13,8 @@
 
 namespace {
 
-// Room for 3 s at 44.1 kHz (60 ms at the fastest rate), decoded 4096 frames at a time.
-constexpr std::size_t kRingFrames = 1 << 17;
+// Room for 6 s at 44.1 kHz (120 ms at the fastest rate), decoded 4096 frames at a time.
+constexpr std::size_t kRingFrames = 1 << 18;
 constexpr std::size_t kChunkFrames = 4096;
 
 Speaker speakerFor(int position)

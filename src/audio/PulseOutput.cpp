@@ -345,7 +345,10 @@ std::size_t PulseOutput::writableFrames() const
     return free == size_t(-1) ? 0 : free / std::size_t(m_frameBytes);
 }
 
-// What the server holds of what was written: the stream's target less what it asks for now.
+// What the server holds of what was written: the stream's target less what it asks for now,
+// and the device's share. Asked to adjust the latency, the server keeps about half of the
+// target in the device's buffer, which a real device may still be playing (and which the
+// server rewrites when the stream goes away).
 std::size_t PulseOutput::queuedFrames() const
 {
     if (!m_loop)
@@ -357,8 +360,8 @@ std::size_t PulseOutput::queuedFrames() const
     const size_t free = pa_stream_writable_size(m_stream);
     if (!attr || free == size_t(-1))
         return 0;
-    return (std::size_t(attr->tlength) - std::min(std::size_t(attr->tlength), free)) /
-           std::size_t(m_frameBytes);
+    const auto target = std::size_t(attr->tlength);
+    return (target - std::min(target, free) + target / 2) / std::size_t(m_frameBytes);
 }
 
 void PulseOutput::write(const std::int16_t* frames, std::size_t count)

@@ -7,7 +7,10 @@
 #include "Voice.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 
 namespace {
 
@@ -16,34 +19,71 @@ void complain(const std::string& what)
     std::fprintf(stderr, "orvo-peln-tandrick: %s\n", what.c_str());
 }
 
-// What the exit waits for beyond the queue: the fade, and the server's step.
-constexpr std::chrono::milliseconds kExitFadeAndStep{20};
+// What the exit waits for beyond what the stream and the device hold: the fade, and the
+// server's step. And never longer than this, whatever the queue has grown to.
+constexpr std::chrono::milliseconds kExitFadeAndStep{15};
+constexpr std::chrono::milliseconds kLongestExitWait{90};
 
 } // namespace
 
-struct SoundEngine::LoadRequest {
-    QString path;
-    std::uint64_t generation;
+struct SoundEngine::Command {
+    enum class Kind {
+        Play,
+        Stop,
+        Gain,
+        Rate,
+        Loop,
+        Finish,
+        Connected,
+        Ready,
+        WantsData,
+        Underflow,
+        Moved,
+        Lost,
+        DeviceChanged,
+        Quit
+    } kind;
+    std::unique_ptr<Voice> voice = {};
+    double value = 0;
+    std::uint64_t generation = 0;
+};
+
+struct SoundEngine::Mailbox {
+    void post(Command command)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            commands.push_back(std::move(command));
+        }
+        wake.notify_one();
+    }
+
+    std::mutex mutex; // guards the commands and the exit flag
+    std::condition_variable wake;
+    std::deque<Command> commands;
+    bool exitDone = false;
+    std::condition_variable exited;
 };
 
 // Passes the output's events, from libpulse's thread, to the sound thread.
 class SoundEngine::PostedEvents final : public OutputEvents {
 public:
     explicit PostedEvents(SoundEngine& engine) : m_engine(engine) {}
-    void outputConnected() override { m_engine.post({Command::Kind::Connected}); }
-    void outputReady() override { m_engine.post({Command::Kind::Ready}); }
-    void outputWantsData() override { m_engine.post({Command::Kind::WantsData}); }
-    void outputUnderflow() override { m_engine.post({Command::Kind::Underflow}); }
-    void outputMoved() override { m_engine.post({Command::Kind::Moved}); }
-    void outputLost() override { m_engine.post({Command::Kind::Lost}); }
-    void outputDeviceChanged() override { m_engine.post({Command::Kind::DeviceChanged}); }
+    void outputConnected() override { post(Command::Kind::Connected); }
+    void outputReady() override { post(Command::Kind::Ready); }
+    void outputWantsData() override { post(Command::Kind::WantsData); }
+    void outputUnderflow() override { post(Command::Kind::Underflow); }
+    void outputMoved() override { post(Command::Kind::Moved); }
+    void outputLost() override { post(Command::Kind::Lost); }
+    void outputDeviceChanged() override { post(Command::Kind::DeviceChanged); }
 
 private:
+    void post(Command::Kind kind) { m_engine.m_mailbox->post({kind}); }
     SoundEngine& m_engine;
 };
 
 SoundEngine::SoundEngine(std::chrono::milliseconds warm)
-    : m_events(std::make_unique<PostedEvents>(*this)),
+    : m_mailbox(std::make_shared<Mailbox>()), m_events(std::make_unique<PostedEvents>(*this)),
       m_clock(std::make_unique<SteadyEngineClock>()),
       m_output(std::make_unique<PulseOutput>(*m_events))
 {
@@ -53,18 +93,11 @@ SoundEngine::SoundEngine(std::chrono::milliseconds warm)
                                                      gainFor(Playback::kDefaultVolume), complain);
     m_queueUs = m_machine->queue().count();
     m_soundThread = std::thread(&SoundEngine::runSoundThread, this);
-    m_loader = std::thread(&SoundEngine::runLoader, this);
 }
 
 SoundEngine::~SoundEngine()
 {
-    {
-        const std::lock_guard lock(m_loadMutex);
-        m_quitLoader = true;
-    }
-    m_loadWake.notify_one();
-    m_loader.join();
-    post({Command::Kind::Quit});
+    m_mailbox->post({Command::Kind::Quit});
     m_soundThread.join();
     // The output goes before the machine that it reports to (members go in reverse order).
     m_output.reset();
@@ -76,95 +109,72 @@ float SoundEngine::gainFor(int volume)
     return v * v;
 }
 
-void SoundEngine::post(Command command)
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        m_commands.push_back(std::move(command));
-    }
-    m_wake.notify_one();
-}
-
+// The file is opened on a thread of its own, at an ordinary priority: an open that hangs (a
+// stalled disk or network folder) holds up nothing else. A later press or stop makes it void.
 void SoundEngine::play(const QString& path)
 {
-    {
-        const std::lock_guard lock(m_loadMutex);
-        m_load = std::make_unique<LoadRequest>(LoadRequest{path, ++m_generation});
-    }
-    m_loadWake.notify_one();
+    std::thread([mailbox = m_mailbox, path, generation = ++m_generation] {
+        try {
+            auto reader = std::make_shared<FileReader>(path);
+            auto voice = std::make_unique<Voice>(reader);
+            reader->readAhead();
+            mailbox->post({Command::Kind::Play, std::move(voice), 0, generation});
+        } catch (const std::exception& e) {
+            complain("cannot play " + path.toStdString() + ": " + e.what());
+            // As any press, it ends what played.
+            mailbox->post({Command::Kind::Stop, {}, 0, generation});
+        }
+    }).detach();
 }
 
 void SoundEngine::stop()
 {
-    post({Command::Kind::Stop, {}, 0, ++m_generation});
+    m_mailbox->post({Command::Kind::Stop, {}, 0, ++m_generation});
 }
 
 void SoundEngine::setLooping(bool loop)
 {
-    post({Command::Kind::Loop, {}, loop ? 1.0 : 0.0});
+    m_mailbox->post({Command::Kind::Loop, {}, loop ? 1.0 : 0.0});
 }
 
 void SoundEngine::setVolume(int volume)
 {
-    post({Command::Kind::Gain, {}, gainFor(volume)});
+    m_mailbox->post({Command::Kind::Gain, {}, gainFor(volume)});
 }
 
 void SoundEngine::setRate(double rate)
 {
-    post({Command::Kind::Rate, {}, rate});
+    m_mailbox->post({Command::Kind::Rate, {}, rate});
 }
 
 std::chrono::milliseconds SoundEngine::exitWait() const
 {
-    return std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(m_queueUs)) +
-           kExitFadeAndStep;
+    // The queue, and about half of it again in the device (see PulseOutput::queuedFrames).
+    const auto held =
+        std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(m_queueUs * 3 / 2));
+    return std::min(held + kExitFadeAndStep, kLongestExitWait);
 }
 
 void SoundEngine::finish()
 {
     const auto until = std::chrono::steady_clock::now() + exitWait();
-    post({Command::Kind::Finish});
-    std::unique_lock lock(m_mutex);
-    m_exited.wait_until(lock, until, [this] { return m_exitDone; });
-}
-
-// Opens the files pressed for, at an ordinary priority: an open that hangs (a stalled disk or
-// network folder) holds up only the presses after it, never the sound that plays. Only the
-// latest press counts.
-void SoundEngine::runLoader()
-{
-    std::unique_lock lock(m_loadMutex);
-    for (;;) {
-        m_loadWake.wait(lock, [this] { return m_quitLoader || m_load; });
-        if (m_quitLoader)
-            return;
-        const LoadRequest request = *std::exchange(m_load, nullptr);
-        lock.unlock();
-        try {
-            auto reader = std::make_shared<FileReader>(request.path);
-            auto voice = std::make_unique<Voice>(reader);
-            reader->readAhead();
-            post({Command::Kind::Play, std::move(voice), 0, request.generation});
-        } catch (const std::exception& e) {
-            complain("cannot play " + request.path.toStdString() + ": " + e.what());
-            // As any press, it ends what played.
-            post({Command::Kind::Stop, {}, 0, request.generation});
-        }
-        lock.lock();
-    }
+    m_mailbox->post({Command::Kind::Finish});
+    std::unique_lock lock(m_mailbox->mutex);
+    m_mailbox->exited.wait_until(lock, until, [this] { return m_mailbox->exitDone; });
 }
 
 void SoundEngine::runSoundThread()
 {
     runThisThreadAheadOfOrdinaryWork();
-    std::unique_lock lock(m_mutex);
+    Mailbox& mailbox = *m_mailbox;
+    std::unique_lock lock(mailbox.mutex);
     for (;;) {
-        if (m_commands.empty()) {
+        if (mailbox.commands.empty()) {
             if (const auto deadline = m_machine->deadline())
-                m_wake.wait_until(lock, *deadline);
+                mailbox.wake.wait_until(lock, *deadline);
             else
-                m_wake.wait(lock);
-            if (m_commands.empty()) {
+                mailbox.wake.wait(lock);
+            if (mailbox.commands.empty()) {
                 lock.unlock();
                 m_machine->onClock();
                 publish();
@@ -172,8 +182,8 @@ void SoundEngine::runSoundThread()
             }
             continue;
         }
-        Command command = std::move(m_commands.front());
-        m_commands.pop_front();
+        Command command = std::move(mailbox.commands.front());
+        mailbox.commands.pop_front();
         if (command.kind == Command::Kind::Quit)
             return;
         lock.unlock();
@@ -243,9 +253,9 @@ void SoundEngine::publish()
     m_queueUs = m_machine->queue().count();
     if (m_machine->exitDone()) {
         {
-            const std::lock_guard lock(m_mutex);
-            m_exitDone = true;
+            const std::lock_guard lock(m_mailbox->mutex);
+            m_mailbox->exitDone = true;
         }
-        m_exited.notify_all();
+        m_mailbox->exited.notify_all();
     }
 }

@@ -64,7 +64,7 @@ bool Voice::refill(std::size_t wanted, bool loop)
     m_decoded.resize(wanted * m_channels);
     const std::size_t got = m_reader->read(m_decoded.data(), wanted, loop);
     if (got == 0) {
-        // At the end, or the file's reads are behind: the voice waits for them in silence.
+        // At the end, or the file's reads are behind.
         m_endOfInput = m_reader->ended();
         return false;
     }
@@ -73,31 +73,37 @@ bool Voice::refill(std::size_t wanted, bool loop)
     return true;
 }
 
+// Keeps more of the file's frames at hand than the next `frames` output frames take, plus a
+// reserve as long as a fade; when the reads have fallen behind (a stalled disk), the voice
+// fades out over that reserve and ends, instead of being cut.
+void Voice::keepAhead(std::size_t frames, double rate, bool loop)
+{
+    const double perFrame = double(m_fileRate) * rate / double(m_outputRate);
+    const auto reserve = std::size_t(double(m_fadeInTotal) * perFrame) + 64;
+    const auto wanted = std::size_t(double(frames) * perFrame) + reserve;
+    std::size_t pending = m_input.size() / m_channels - m_inputUsed;
+    while (pending < wanted && !m_endOfInput) {
+        if (!refill(std::clamp<std::size_t>(wanted - pending, 1024, 1 << 16), loop)) {
+            if (!m_endOfInput)
+                fadeOut(m_fadeInTotal);
+            return;
+        }
+        pending = m_input.size() / m_channels - m_inputUsed;
+    }
+}
+
 std::size_t Voice::produce(float* dest, std::size_t frames, double rate, bool loop)
 {
+    keepAhead(frames, rate, loop);
     std::size_t produced = 0;
     if (m_bypass) {
-        while (produced < frames) {
-            std::size_t pending = m_input.size() / m_channels - m_inputUsed;
-            if (pending == 0 &&
-                (m_endOfInput || !refill(std::max<std::size_t>(frames - produced, 1024), loop)))
-                break;
-            pending = m_input.size() / m_channels - m_inputUsed;
-            const std::size_t n = std::min(pending, frames - produced);
-            std::copy_n(m_input.data() + m_inputUsed * m_channels, n * m_channels,
-                        dest + produced * m_channels);
-            m_inputUsed += n;
-            produced += n;
-        }
-        return produced;
+        const std::size_t n = std::min(m_input.size() / m_channels - m_inputUsed, frames);
+        std::copy_n(m_input.data() + m_inputUsed * m_channels, n * m_channels, dest);
+        m_inputUsed += n;
+        return n;
     }
     const double ratio = double(m_outputRate) / (double(m_fileRate) * rate);
     while (produced < frames) {
-        const std::size_t pending = m_input.size() / m_channels - m_inputUsed;
-        if (pending == 0 && !m_endOfInput) {
-            const std::size_t needed = std::size_t(double(frames - produced) / ratio) + 64;
-            refill(std::clamp<std::size_t>(needed, 256, 1 << 16), loop);
-        }
         SRC_DATA data{};
         data.data_in = m_input.data() + m_inputUsed * m_channels;
         data.input_frames = long(m_input.size() / m_channels - m_inputUsed);
@@ -158,8 +164,8 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
             chunk = std::min(chunk, m_duckFrames - m_duck);
         std::size_t produced = produce(m_output.data() + done * m_channels, chunk, rate, loop);
         if (produced < chunk && !m_endOfInput) {
-            // The reads have fallen behind (a stalled disk): silence until they are back, the
-            // fades going on as they would.
+            // Reads further behind than the reserve (at a high rate): silence while the fade
+            // ends the voice.
             std::fill(m_output.begin() + std::ptrdiff_t((done + produced) * m_channels),
                       m_output.begin() + std::ptrdiff_t((done + chunk) * m_channels), 0.0f);
             produced = chunk;

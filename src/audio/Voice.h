@@ -43,6 +43,7 @@ public:
 
 private:
     bool refill(std::size_t wanted, bool loop);
+    void keepAhead(std::size_t frames, double rate, bool loop);
     // Raw frames of the file's channels into `dest` on the current path; fewer than asked at the
     // end.
     std::size_t produce(float* dest, std::size_t frames, double rate, bool loop);

@@ -3,6 +3,7 @@
 #include "Fft.h"
 
 #include <QFile>
+#include <QtGlobal>
 #include <algorithm>
 #include <cmath>
 #include <sndfile.h>
@@ -92,4 +93,54 @@ double largestStep(const std::vector<float>& x, std::size_t from, std::size_t to
     for (std::size_t i = from + 1; i < to; ++i)
         step = std::max(step, double(std::fabs(x[i] - x[i - 1])));
     return step;
+}
+
+Holes holes(const std::vector<float>& x, int rate, std::size_t from, std::size_t to)
+{
+    Holes found;
+    to = std::min(to, x.size());
+    std::size_t run = 0;
+    for (std::size_t i = from; i <= to; ++i) {
+        if (i < to && std::fabs(x[i]) < 0.01f) {
+            ++run;
+            continue;
+        }
+        if (run >= std::size_t(rate / 500))
+            found.emplace_back(i - run, i);
+        run = 0;
+    }
+    return found;
+}
+
+double largestStepOutsideHoles(const std::vector<float>& x, int rate, float silence)
+{
+    std::size_t first = x.size(), last = 0;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (std::fabs(x[i]) > silence) {
+            first = std::min(first, i);
+            last = i + 1;
+        }
+    if (first >= last)
+        return largestStep(x, 0, x.size());
+    double step = 0;
+    std::size_t from = 0;
+    for (const auto& [start, end] : holes(x, rate, first, last)) {
+        if (start == first || end == last)
+            continue; // quiet at an edge of the sound, not inside it
+        step = std::max(step, largestStep(x, from, start - 1));
+        from = end + 1;
+    }
+    return std::max(step, largestStep(x, from, x.size()));
+}
+
+bool holesAreNotOurs(const std::vector<float>& x, int rate, std::size_t from, std::size_t to,
+                     unsigned long long underflows)
+{
+    const Holes found = holes(x, rate, from, to);
+    if (found.empty())
+        return true;
+    qWarning("%zu hole(s) inside the sound, the first %zu frames long at %zu; the player's "
+             "stream ran dry %llu time(s)",
+             found.size(), found[0].second - found[0].first, found[0].first, underflows);
+    return underflows == 0;
 }

@@ -27,3 +27,18 @@ double energyShareInBand(const std::vector<float>& x, int rate, double low, doub
 
 // Largest sample-to-sample step in [from, to).
 double largestStep(const std::vector<float>& x, std::size_t from, std::size_t to);
+
+// Holes in a sound: runs of 2 ms or more near zero in [from, to), as [start, end). (The duck
+// that hides a change of the rate's path stays under that.)
+using Holes = std::vector<std::pair<std::size_t, std::size_t>>;
+Holes holes(const std::vector<float>& x, int rate, std::size_t from = 0, std::size_t to = SIZE_MAX);
+
+// The largest sample-to-sample step of a recording, passing over the edges of the holes
+// inside its sound (from its first to its last sample louder than `silence`): a click. The
+// start and the end of the sound are always checked. What a hole does is judged on its own.
+double largestStepOutsideHoles(const std::vector<float>& x, int rate, float silence = 0.003f);
+
+// A hole inside a sound is the player's when its stream ran dry (`underflows` > 0): false.
+// Otherwise the server or the recorder dropped a block on its own: said, and true.
+bool holesAreNotOurs(const std::vector<float>& x, int rate, std::size_t from, std::size_t to,
+                     unsigned long long underflows);
