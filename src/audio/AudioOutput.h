@@ -30,8 +30,9 @@ public:
     virtual void outputReady() = 0;
     // The server asks for more sound: writableFrames() has room.
     virtual void outputWantsData() = 0;
-    // The stream ran dry: the server played silence.
-    virtual void outputUnderflow() = 0;
+    // The stream ran dry: the server played silence. `late`: the server had asked for the
+    // sound in time and was answered late; otherwise it asked too late, or not at all.
+    virtual void outputUnderflow(bool late) = 0;
     // The server moved the stream to another device.
     virtual void outputMoved() = 0;
     // The server went away, or refused or failed the stream: see failed() and error().

@@ -156,6 +156,10 @@ void EngineStateMachine::outputReady()
     if (m_pending) {
         m_mixer.start(std::move(m_pending));
         m_idle = false;
+        // A new stream starts with a queue of silence: the server settles its device on the
+        // stream's latency while that plays (a sound written at once ran dry at its start on a
+        // null sink now and then).
+        m_preroll = std::size_t(std::int64_t(m_mixer.rate()) * m_queue.count() / 1000000);
     } else {
         m_idle = true;
         m_warmUntil = m_clock.now() + m_timing.warm;
@@ -168,10 +172,11 @@ void EngineStateMachine::outputWantsData()
     fill();
 }
 
-void EngineStateMachine::outputUnderflow()
+void EngineStateMachine::outputUnderflow(bool late)
 {
     if (m_state == State::Running && !m_idle) {
         ++m_underflows;
+        m_lateUnderflows += late;
         adaptQueue(true);
     }
 }
@@ -207,8 +212,12 @@ void EngineStateMachine::fill()
     const std::size_t frames = m_out.writableFrames();
     if (frames == 0)
         return;
-    m_frames.resize(frames * m_mixer.layout().size());
-    m_mixer.render(m_frames.data(), frames);
+    const std::size_t width = m_mixer.layout().size();
+    m_frames.resize(frames * width);
+    const std::size_t silent = std::min(frames, m_preroll);
+    std::fill_n(m_frames.begin(), silent * width, std::int16_t(0));
+    m_preroll -= silent;
+    m_mixer.render(m_frames.data() + silent * width, frames - silent);
     ++m_renderPasses;
     m_out.write(m_frames.data(), frames);
     m_written += frames;
@@ -266,6 +275,7 @@ void EngineStateMachine::fail(const std::string& what)
     m_moving = false;
     m_idle = true;
     m_soundEnd.reset();
+    m_preroll = 0;
     if (std::exchange(m_finishing, false))
         m_exitDone = true;
 }

@@ -64,7 +64,7 @@ public:
     void outputConnected() override;
     void outputReady() override;
     void outputWantsData() override;
-    void outputUnderflow() override;
+    void outputUnderflow(bool late) override;
     void outputMoved() override;
     void outputLost() override;
     void outputDeviceChanged() override;
@@ -72,8 +72,10 @@ public:
     State state() const { return m_state; }
     // A sound plays or is about to (its stream opening).
     bool playing() const { return m_mixer.playing() || m_pending; }
-    // Times the stream ran dry while sound played.
+    // Times the stream ran dry while sound played, and of those the times the sound was
+    // written later than the server asked for it.
     std::uint64_t underflows() const { return m_underflows; }
+    std::uint64_t lateUnderflows() const { return m_lateUnderflows; }
     // Times sound was rendered: it stands still while nothing plays.
     std::uint64_t renderPasses() const { return m_renderPasses; }
     std::chrono::microseconds queue() const { return m_queue; }
@@ -101,12 +103,14 @@ private:
     bool m_exitDone = false;
     bool m_idle = true;                      // written out and played: the stream runs dry
     std::uint64_t m_written = 0;             // frames written to the stream
+    std::size_t m_preroll = 0;               // frames of silence owed before a new stream's sound
     std::optional<std::uint64_t> m_soundEnd; // m_written when the last sound ended
     EngineClock::time_point m_openBy;
     EngineClock::time_point m_warmUntil;
     EngineClock::time_point m_queueSettled; // since the queue last changed
     std::chrono::microseconds m_queue;
     std::uint64_t m_underflows = 0;
+    std::uint64_t m_lateUnderflows = 0;
     std::uint64_t m_renderPasses = 0;
     std::vector<std::int16_t> m_frames;
 };

@@ -4,9 +4,15 @@
 
 #include <algorithm>
 #include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
 #include <utility>
 
 namespace {
+
+// An answer to the server's request for sound slower than this is the engine's fault: the
+// real-time thread answers within a millisecond or two, and the server asks with a third of
+// the queue still to play.
+constexpr pa_usec_t kLateAnswer = 5 * PA_USEC_PER_MSEC;
 
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {
@@ -136,12 +142,21 @@ struct PulseOutput::Callbacks {
 
     static void wantsData(pa_stream*, size_t, void* data)
     {
-        static_cast<PulseOutput*>(data)->m_events.outputWantsData();
+        auto* self = static_cast<PulseOutput*>(data);
+        if (!self->m_askedAt)
+            self->m_askedAt = pa_rtclock_now();
+        self->m_events.outputWantsData();
     }
 
+    // Late when a request was answered (or is still unanswered) after more than kLateAnswer
+    // since the last underflow; otherwise the server asked too late.
     static void underflow(pa_stream*, void* data)
     {
-        static_cast<PulseOutput*>(data)->m_events.outputUnderflow();
+        auto* self = static_cast<PulseOutput*>(data);
+        const pa_usec_t waiting = self->m_askedAt ? pa_rtclock_now() - self->m_askedAt : 0;
+        const bool late = std::max(waiting, self->m_longestAnswer) > kLateAnswer;
+        self->m_longestAnswer = 0;
+        self->m_events.outputUnderflow(late);
     }
 
     static void moved(pa_stream*, void* data)
@@ -304,6 +319,8 @@ void PulseOutput::closeStream()
     pa_stream_disconnect(m_stream);
     pa_stream_unref(m_stream);
     m_stream = nullptr;
+    m_askedAt = 0;
+    m_longestAnswer = 0;
 }
 
 void PulseOutput::dropContext()
@@ -374,6 +391,10 @@ void PulseOutput::write(const std::int16_t* frames, std::size_t count)
     // A refused write leaves a hole; a failed stream says so through its state.
     pa_stream_write(m_stream, frames, count * std::size_t(m_frameBytes), nullptr, 0,
                     PA_SEEK_RELATIVE);
+    if (m_askedAt && pa_stream_writable_size(m_stream) == 0) {
+        m_longestAnswer = std::max(m_longestAnswer, pa_rtclock_now() - m_askedAt);
+        m_askedAt = 0;
+    }
 }
 
 void PulseOutput::setQueue(std::chrono::microseconds queue)

@@ -2,6 +2,8 @@
 
 #include "AudioOutput.h"
 
+#include <pulse/sample.h>
+
 struct pa_context;
 struct pa_stream;
 struct pa_threaded_mainloop;
@@ -54,4 +56,6 @@ private:
     bool m_failed = false;
     std::string m_error;
     int m_frameBytes = 0;
+    pa_usec_t m_askedAt = 0;       // when the oldest unanswered request for sound came
+    pa_usec_t m_longestAnswer = 0; // since the last underflow
 };

@@ -72,7 +72,10 @@ public:
     void outputConnected() override { post(Command::Kind::Connected); }
     void outputReady() override { post(Command::Kind::Ready); }
     void outputWantsData() override { post(Command::Kind::WantsData); }
-    void outputUnderflow() override { post(Command::Kind::Underflow); }
+    void outputUnderflow(bool late) override
+    {
+        m_engine.m_mailbox->post({Command::Kind::Underflow, {}, late ? 1.0 : 0.0});
+    }
     void outputMoved() override { post(Command::Kind::Moved); }
     void outputLost() override { post(Command::Kind::Lost); }
     void outputDeviceChanged() override { post(Command::Kind::DeviceChanged); }
@@ -228,7 +231,7 @@ void SoundEngine::handle(Command& command)
         machine.outputWantsData();
         return;
     case Command::Kind::Underflow:
-        machine.outputUnderflow();
+        machine.outputUnderflow(command.value != 0);
         return;
     case Command::Kind::Moved:
         machine.outputMoved();
@@ -250,6 +253,7 @@ void SoundEngine::publish()
     m_playing = m_machine->playing();
     m_renderPasses = m_machine->renderPasses();
     m_underflows = m_machine->underflows();
+    m_lateUnderflows = m_machine->lateUnderflows();
     m_queueUs = m_machine->queue().count();
     if (m_machine->exitDone()) {
         {

@@ -44,8 +44,10 @@ public:
     bool isPlaying() const { return m_playing; }
     // How many times the sound has been rendered: it stands still while nothing plays.
     std::uint64_t renderPasses() const { return m_renderPasses; }
-    // Times the stream ran dry while a sound played.
+    // Times the stream ran dry while a sound played, and of those the times the engine
+    // answered the server's request for sound late (a hole of its own).
     std::uint64_t underflows() const { return m_underflows; }
+    std::uint64_t lateUnderflows() const { return m_lateUnderflows; }
 
     // Linear gain for a volume of 0..100.
     static float gainFor(int volume);
@@ -64,6 +66,7 @@ private:
     std::atomic<bool> m_playing{false};
     std::atomic<std::uint64_t> m_renderPasses{0};
     std::atomic<std::uint64_t> m_underflows{0};
+    std::atomic<std::uint64_t> m_lateUnderflows{0};
     std::atomic<std::int64_t> m_queueUs{0};
 
     class PostedEvents;

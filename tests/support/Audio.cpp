@@ -134,13 +134,13 @@ double largestStepOutsideHoles(const std::vector<float>& x, int rate, float sile
 }
 
 bool holesAreNotOurs(const std::vector<float>& x, int rate, std::size_t from, std::size_t to,
-                     unsigned long long underflows)
+                     unsigned long long underflows, unsigned long long late)
 {
     const Holes found = holes(x, rate, from, to);
     if (found.empty())
         return true;
     qWarning("%zu hole(s) inside the sound, the first %zu frames long at %zu; the player's "
-             "stream ran dry %llu time(s)",
-             found.size(), found[0].second - found[0].first, found[0].first, underflows);
-    return underflows == 0;
+             "stream ran dry %llu time(s), %llu of them answering the server late",
+             found.size(), found[0].second - found[0].first, found[0].first, underflows, late);
+    return late == 0;
 }

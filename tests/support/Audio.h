@@ -38,7 +38,8 @@ Holes holes(const std::vector<float>& x, int rate, std::size_t from = 0, std::si
 // start and the end of the sound are always checked. What a hole does is judged on its own.
 double largestStepOutsideHoles(const std::vector<float>& x, int rate, float silence = 0.003f);
 
-// A hole inside a sound is the player's when its stream ran dry (`underflows` > 0): false.
-// Otherwise the server or the recorder dropped a block on its own: said, and true.
+// A hole inside a sound is the player's when its stream ran dry with a request for sound
+// answered late (`late` > 0): false. Otherwise the server (asking too late) or the recorder
+// dropped a block: said, with the count of times the stream ran dry, and true.
 bool holesAreNotOurs(const std::vector<float>& x, int rate, std::size_t from, std::size_t to,
-                     unsigned long long underflows);
+                     unsigned long long underflows, unsigned long long late);
