@@ -143,7 +143,8 @@ struct PulseOutput::Callbacks {
     static void wantsData(pa_stream*, size_t, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
-        if (!self->m_askedAt)
+        // A stream that ran dry is refilled when the engine has sound again, not on time.
+        if (!self->m_askedAt && !self->m_dry)
             self->m_askedAt = pa_rtclock_now();
         self->m_events.outputWantsData();
     }
@@ -156,6 +157,8 @@ struct PulseOutput::Callbacks {
         const pa_usec_t waiting = self->m_askedAt ? pa_rtclock_now() - self->m_askedAt : 0;
         const bool late = std::max(waiting, self->m_longestAnswer) > kLateAnswer;
         self->m_longestAnswer = 0;
+        self->m_askedAt = 0;
+        self->m_dry = true;
         self->m_events.outputUnderflow(late);
     }
 
@@ -321,6 +324,7 @@ void PulseOutput::closeStream()
     m_stream = nullptr;
     m_askedAt = 0;
     m_longestAnswer = 0;
+    m_dry = false;
 }
 
 void PulseOutput::dropContext()
@@ -391,6 +395,7 @@ void PulseOutput::write(const std::int16_t* frames, std::size_t count)
     // A refused write leaves a hole; a failed stream says so through its state.
     pa_stream_write(m_stream, frames, count * std::size_t(m_frameBytes), nullptr, 0,
                     PA_SEEK_RELATIVE);
+    m_dry = false;
     if (m_askedAt && pa_stream_writable_size(m_stream) == 0) {
         m_longestAnswer = std::max(m_longestAnswer, pa_rtclock_now() - m_askedAt);
         m_askedAt = 0;

@@ -64,6 +64,17 @@ double naturalStep(double frequency, double peak)
     return 2 * M_PI * frequency / kRate * peak * 1.25 + 4.0 / 32768;
 }
 
+// The largest step, where it is, and where the sound is.
+QString stepReport(const std::vector<float>& x)
+{
+    const auto [first, last] = soundSpan(x);
+    return QString("a step of %1 at %2; sound from %3 to %4")
+        .arg(largestStepOutsideHoles(x, kRate))
+        .arg(largestStepAt(x))
+        .arg(first)
+        .arg(last);
+}
+
 // Playback streams of this process that the server is playing (not corked).
 int runningStreamsOfThisProcess()
 {
@@ -162,7 +173,11 @@ private slots:
                                         .arg(peakDb(x, from, to))));
             }
             QVERIFY2(largestStepOutsideHoles(x, kRate) < naturalStep(2 * tone, 0.5),
-                     qPrintable(QString::number(largestStepOutsideHoles(x, kRate))));
+                     qPrintable(QString("%1 at %2 (the sound from %3 to %4)")
+                                    .arg(largestStepOutsideHoles(x, kRate))
+                                    .arg(largestStepAt(x))
+                                    .arg(first)
+                                    .arg(last)));
             QVERIFY(holesAreNotOurs(x, kRate, first, last, engine.underflows(),
                                     engine.lateUnderflows()));
         }
@@ -191,7 +206,8 @@ private slots:
         QVERIFY2(s2 < e2, "the press after the warm spell was not heard");
         const double d2 = double(e2 - s2) / kRate;
         QVERIFY2(d2 > 0.99, qPrintable(QString::number(d2)));
-        QVERIFY(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(50, 0.5));
+        QVERIFY2(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(50, 0.5),
+                 qPrintable(stepReport(recorder.left)));
         QVERIFY(holesAreNotOurs(recorder.left, kRate, s2, e2, engine.underflows(),
                                 engine.lateUnderflows()));
     }
@@ -211,7 +227,8 @@ private slots:
         recordUntilQuietFor(recorder, 0.3);
         const auto [first, last] = soundSpan(recorder.left);
         QVERIFY(first < last);
-        QVERIFY(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(200, 0.5));
+        QVERIFY2(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(200, 0.5),
+                 qPrintable(stepReport(recorder.left)));
     }
 
     // Files on a stalled network folder, played by pipes: one whose reads stop a third of a
@@ -286,7 +303,8 @@ private slots:
         QVERIFY2(std::fabs(f - 200) < 1 || !holes(recorder.left, kRate, first, last).empty(),
                  qPrintable(QString::number(f)));
         // The stalled file ended with a fade, not a cut.
-        QVERIFY(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(300, 0.5));
+        QVERIFY2(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(300, 0.5),
+                 qPrintable(stepReport(recorder.left)));
     }
 
     void aFileThatCannotBePlayedGivesSilence()

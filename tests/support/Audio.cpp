@@ -144,3 +144,15 @@ bool holesAreNotOurs(const std::vector<float>& x, int rate, std::size_t from, st
              found.size(), found[0].second - found[0].first, found[0].first, underflows, late);
     return late == 0;
 }
+
+std::size_t largestStepAt(const std::vector<float>& x)
+{
+    std::size_t at = 0;
+    float step = 0;
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (std::fabs(x[i] - x[i - 1]) > step) {
+            step = std::fabs(x[i] - x[i - 1]);
+            at = i;
+        }
+    return at;
+}

@@ -37,6 +37,8 @@ Holes holes(const std::vector<float>& x, int rate, std::size_t from = 0, std::si
 // inside its sound (from its first to its last sample louder than `silence`): a click. The
 // start and the end of the sound are always checked. What a hole does is judged on its own.
 double largestStepOutsideHoles(const std::vector<float>& x, int rate, float silence = 0.003f);
+// Where that step is.
+std::size_t largestStepAt(const std::vector<float>& x);
 
 // A hole inside a sound is the player's when its stream ran dry with a request for sound
 // answered late (`late` > 0): false. Otherwise the server (asking too late) or the recorder
