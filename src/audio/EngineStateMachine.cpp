@@ -49,6 +49,8 @@ void EngineStateMachine::play(std::unique_ptr<Voice> voice)
     if (m_state == State::Corked) {
         m_out.setCorked(false);
         m_state = State::Running;
+        // As a new stream, for the same reason.
+        m_preroll = prerollFrames();
     }
     m_mixer.start(std::move(voice));
     m_idle = false;
@@ -159,7 +161,7 @@ void EngineStateMachine::outputReady()
         // A new stream starts with a queue of silence: the server settles its device on the
         // stream's latency while that plays (a sound written at once ran dry at its start on a
         // null sink now and then).
-        m_preroll = std::size_t(std::int64_t(m_mixer.rate()) * m_queue.count() / 1000000);
+        m_preroll = prerollFrames();
     } else {
         m_idle = true;
         m_warmUntil = m_clock.now() + m_timing.warm;
@@ -224,6 +226,11 @@ void EngineStateMachine::fill()
     if (!m_mixer.active() && !m_soundEnd)
         m_soundEnd = m_written;
     adaptQueue(false);
+}
+
+std::size_t EngineStateMachine::prerollFrames() const
+{
+    return std::size_t(std::int64_t(m_mixer.rate()) * m_queue.count() / 1000000);
 }
 
 void EngineStateMachine::playedOut()

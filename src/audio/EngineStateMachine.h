@@ -85,6 +85,7 @@ private:
     void open(const OutputDevice& device);
     void fill();
     void playedOut();
+    std::size_t prerollFrames() const;
     void reopen(const OutputDevice& device);
     void adaptQueue(bool ranDry);
     void fail(const std::string& what);

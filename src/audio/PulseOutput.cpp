@@ -143,14 +143,14 @@ struct PulseOutput::Callbacks {
     static void wantsData(pa_stream*, size_t, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
-        // A stream that ran dry is refilled when the engine has sound again, not on time.
-        if (!self->m_askedAt && !self->m_dry)
-            self->m_askedAt = pa_rtclock_now();
+        self->m_askedAt = pa_rtclock_now();
         self->m_events.outputWantsData();
     }
 
-    // Late when a request was answered (or is still unanswered) after more than kLateAnswer
-    // since the last underflow; otherwise the server asked too late.
+    // Late when the engine took longer than kLateAnswer to answer a request (or has not yet
+    // answered the latest) since the last underflow; otherwise the server asked too late. Each
+    // answer is timed from the latest request, so requests left unanswered on purpose while
+    // the engine is idle count for nothing.
     static void underflow(pa_stream*, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
@@ -158,7 +158,6 @@ struct PulseOutput::Callbacks {
         const bool late = std::max(waiting, self->m_longestAnswer) > kLateAnswer;
         self->m_longestAnswer = 0;
         self->m_askedAt = 0;
-        self->m_dry = true;
         self->m_events.outputUnderflow(late);
     }
 
@@ -324,7 +323,6 @@ void PulseOutput::closeStream()
     m_stream = nullptr;
     m_askedAt = 0;
     m_longestAnswer = 0;
-    m_dry = false;
 }
 
 void PulseOutput::dropContext()
@@ -395,8 +393,7 @@ void PulseOutput::write(const std::int16_t* frames, std::size_t count)
     // A refused write leaves a hole; a failed stream says so through its state.
     pa_stream_write(m_stream, frames, count * std::size_t(m_frameBytes), nullptr, 0,
                     PA_SEEK_RELATIVE);
-    m_dry = false;
-    if (m_askedAt && pa_stream_writable_size(m_stream) == 0) {
+    if (m_askedAt) {
         m_longestAnswer = std::max(m_longestAnswer, pa_rtclock_now() - m_askedAt);
         m_askedAt = 0;
     }

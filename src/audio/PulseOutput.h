@@ -56,7 +56,6 @@ private:
     bool m_failed = false;
     std::string m_error;
     int m_frameBytes = 0;
-    pa_usec_t m_askedAt = 0;       // when the oldest unanswered request for sound came
+    pa_usec_t m_askedAt = 0;       // when the latest unanswered request for sound came
     pa_usec_t m_longestAnswer = 0; // since the last underflow
-    bool m_dry = false;            // ran dry, and nothing written since
 };
