@@ -123,6 +123,7 @@ void EngineStateMachine::open(const OutputDevice& device)
     m_device = device;
     const SpeakerLayout layout = outputLayoutFor(device.speakers);
     m_mixer.setOutput(device.rate, layout);
+    m_frames.reserve(Voice::kUsualBlock * layout.size());
     m_state = State::Opening;
     m_out.open(device, layout, device.rate, m_queue);
 }

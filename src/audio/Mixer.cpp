@@ -13,6 +13,8 @@ void Mixer::setOutput(int rate, const SpeakerLayout& layout)
 {
     m_rate = rate;
     m_layout = layout;
+    m_mix.reserve(Voice::kUsualBlock * layout.size());
+    m_gains.reserve(Voice::kUsualBlock);
     if (m_current)
         m_current->setOutput(rate, layout);
     for (auto& voice : m_leaving)

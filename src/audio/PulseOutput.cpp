@@ -10,9 +10,9 @@
 namespace {
 
 // An answer to the server's request for sound slower than this is the engine's fault: the
-// real-time thread answers within a millisecond or two, and the server asks with a third of
-// the queue still to play.
-constexpr pa_usec_t kLateAnswer = 5 * PA_USEC_PER_MSEC;
+// real-time thread answers within a millisecond or two, and the server asks with two thirds
+// of the stream's queue (20 ms at the start) still to play.
+constexpr pa_usec_t kLateAnswer = 10 * PA_USEC_PER_MSEC;
 
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {

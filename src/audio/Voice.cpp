@@ -30,6 +30,9 @@ Voice::Voice(std::shared_ptr<FileReader> reader)
     if (!m_resampler)
         throw std::runtime_error(src_strerror(error));
     setOutput(m_fileRate, standardLayout(2));
+    m_input.reserve(2 * kUsualBlock * m_channels);
+    m_decoded.reserve(kUsualBlock * m_channels);
+    m_output.reserve(kUsualBlock * m_channels);
 }
 
 Voice::Voice(const QString& path) : Voice(std::make_shared<FileReader>(path)) {}

@@ -19,6 +19,9 @@ class Voice {
 public:
     // Every start, stop and switch fades over this long.
     static constexpr double kFadeSeconds = 0.005;
+    // Frames a block usually holds at most: buffers for this many are made when the voice is,
+    // off the real-time thread.
+    static constexpr std::size_t kUsualBlock = 8192;
 
     // Plays what `reader` reads. Until setOutput() it plays to stereo at the file's own rate.
     explicit Voice(std::shared_ptr<FileReader> reader);
