@@ -21,9 +21,9 @@ class Voice;
 // press on the default device, laid out as it is, at its rate. While Running it is written
 // when the output asks; once the sound has ended and the output says it has been played, it
 // runs dry and waits (a press within the warm spell starts at the server's next block), then
-// it is corked. A press after the default device changed fades out what plays, waits until
-// the fade has been played, and opens anew on the new device. A lost output is closed; the
-// next press opens it again.
+// it is corked; the next press opens a new stream in its place. A press after the default device
+// changed fades out what plays, waits until the fade has been played, and opens anew on the new
+// device. A lost output is closed; the next press opens it again.
 //
 // The queue grows when the stream runs dry while sound plays (an underflow of ours), then
 // shrinks back slowly to where it started.
