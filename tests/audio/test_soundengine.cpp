@@ -64,6 +64,28 @@ double naturalStep(double frequency, double peak)
     return 2 * M_PI * frequency / kRate * peak * 1.25 + 4.0 / 32768;
 }
 
+// Writes a stereo WAV of `seconds` whose sample `i` of channel `c` is `sample(i, c)`.
+template <typename Sample>
+bool writeStereoWav(const QString& path, int rate, int format, double seconds, Sample sample)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | format;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const auto frames = std::size_t(seconds * rate);
+    std::vector<float> samples(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < 2; ++c)
+            samples[2 * i + c] = sample(i, c);
+    const bool written =
+        sf_writef_float(file, samples.data(), sf_count_t(frames)) == sf_count_t(frames);
+    sf_close(file);
+    return written;
+}
+
 // The largest step, where it is, and where the sound is.
 QString stepReport(const std::vector<float>& x)
 {
@@ -114,20 +136,11 @@ private slots:
     {
         const QString path = m_dir.filePath("sides.mp3");
         constexpr int fileRate = 48000;
-        SF_INFO info{};
-        info.samplerate = fileRate;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-        SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-        QVERIFY(file);
-        std::vector<float> frames(std::size_t(fileRate) * 2 * 4); // four seconds
-        for (std::size_t i = 0; i < frames.size() / 2; ++i)
-            for (std::size_t c = 0; c < 2; ++c)
-                frames[2 * i + c] =
-                    0.5f *
-                    float(std::sin(2 * M_PI * (300 + 100 * double(c)) * double(i) / fileRate));
-        sf_writef_float(file, frames.data(), sf_count_t(frames.size() / 2));
-        sf_close(file);
+        QVERIFY(
+            writeStereoWav(path, fileRate, SF_FORMAT_FLOAT, 4, [](std::size_t i, std::size_t c) {
+                return 0.5f *
+                       float(std::sin(2 * M_PI * (300 + 100 * double(c)) * double(i) / fileRate));
+            }));
 
         SoundEngine engine;
         engine.setVolume(100);
@@ -238,17 +251,9 @@ private slots:
     void filesWhoseReadsHangHoldUpNoOtherSound()
     {
         const QString whole = m_dir.filePath("stalled.wav");
-        SF_INFO info{};
-        info.samplerate = kRate;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* file = sf_open(QFile::encodeName(whole).constData(), SFM_WRITE, &info);
-        QVERIFY(file);
-        std::vector<float> frames(std::size_t(kRate) * 2 * 2);
-        for (std::size_t i = 0; i < frames.size(); ++i)
-            frames[i] = 0.5f * float(std::sin(2 * M_PI * 300 * double(i / 2) / kRate));
-        sf_writef_float(file, frames.data(), sf_count_t(frames.size() / 2));
-        sf_close(file);
+        QVERIFY(writeStereoWav(whole, kRate, SF_FORMAT_PCM_16, 2, [](std::size_t i, std::size_t) {
+            return 0.5f * float(std::sin(2 * M_PI * 300 * double(i) / kRate));
+        }));
         QFile source(whole);
         QVERIFY(source.open(QIODevice::ReadOnly));
         const QByteArray bytes = source.readAll();

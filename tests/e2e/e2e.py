@@ -336,6 +336,15 @@ def run():
         finally:
             p.stop()
 
+    def close_window(p):
+        """Closes the program's window with the window manager's close key; returns when sent."""
+        window = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid)],
+                                capture_output=True, text=True).stdout.split()[0]
+        subprocess.run(["xdotool", "windowactivate", "--sync", window])
+        start = time.monotonic()
+        subprocess.run(["xdotool", "key", "alt+F4"])
+        return start
+
     def closing_while_playing_ends_the_process():
         recorder = Recorder()
         p = Program(rig, "close", three, {"Volume": "100"})
@@ -344,10 +353,7 @@ def run():
             main_window(app)
             press(find(app, pyatspi.ROLE_PUSH_BUTTON, "Play Test"))
             time.sleep(0.8)
-            window = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid)],
-                                    capture_output=True, text=True).stdout.split()[0]
-            subprocess.run(["xdotool", "windowactivate", "--sync", window])
-            subprocess.run(["xdotool", "key", "alt+F4"])
+            close_window(p)
             assert wait_for(lambda: p.proc.poll() is not None, 10), "the process did not end"
             assert recorder.sound_then_silence(), "no sound, or sound after the close"
             # A 50 Hz tone at full volume moves at most about 0.5 % of full scale from one
@@ -372,11 +378,7 @@ def run():
             main_window(app)
             press(find(app, pyatspi.ROLE_PUSH_BUTTON, "Play Test"))
             time.sleep(0.3)
-            window = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid)],
-                                    capture_output=True, text=True).stdout.split()[0]
-            subprocess.run(["xdotool", "windowactivate", "--sync", window])
-            start = time.monotonic()
-            subprocess.run(["xdotool", "key", "alt+F4"])
+            start = close_window(p)
             assert wait_for(lambda: p.proc.poll() is not None, 10, 0.002), "the process did not end"
             took = time.monotonic() - start
             print("    the window closed with the server hanging: the process ended in %.0f ms"
