@@ -12,7 +12,7 @@ export DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/bus
 
 # The PulseAudio server with the null sink, and the recorder.
 start_pulse() {
-  pipewire-pulse >>"$dir/pipewire-pulse.log" 2>&1 &
+  PIPEWIRE_DEBUG=3 pipewire-pulse >>"$dir/pipewire-pulse.log" 2>&1 &
   echo $! >"$dir/pipewire-pulse.pid"
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
   pactl load-module module-null-sink sink_name=opt_sink rate=44100 channels=2 >/dev/null
@@ -42,8 +42,10 @@ start)
   mkdir -p "$dir"; chmod 700 "$dir"
   # WirePlumber quits without a session bus.
   dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-pid >"$dir/dbus.pid"
+  # At info level the servers log their own glitches (a graph cycle missed: "XRun!"; a
+  # stream's buffer run over or dry): a failed sound test is read beside them.
   for p in pipewire wireplumber; do
-    "$p" >"$dir/$p.log" 2>&1 &
+    PIPEWIRE_DEBUG=3 "$p" >"$dir/$p.log" 2>&1 &
     echo $! >"$dir/$p.pid"
     sleep 0.3
   done
