@@ -9,6 +9,9 @@ cmd=$1 dir=$2 self=$(realpath "$0")
 export XDG_RUNTIME_DIR=$dir
 export PULSE_SERVER=unix:$dir/pulse/native
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$dir/bus
+# WirePlumber keeps the user's choices of device per program (restore-stream) in the rig, not
+# in ~.
+export XDG_STATE_HOME=$dir/state
 
 # The PulseAudio server with the null sink, and the recorder.
 start_pulse() {

@@ -14,11 +14,14 @@ start | revive)
   mkdir -p "$dir"; chmod 700 "$dir"
   export XDG_RUNTIME_DIR=$dir
   export PULSE_SERVER=unix:$dir/pulse/native
+  # The user's choices of device per program (stream-restore) are kept in the rig, not in ~.
+  export PULSE_STATE_PATH=$dir/state
   pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
     --load="module-null-sink sink_name=opt_sink rate=44100 channels=2 norewinds=1" \
     --load="module-null-sink sink_name=opt_51 rate=44100 channels=6 channel_map=surround-51 norewinds=1" \
     --load="module-null-sink sink_name=opt_71 rate=44100 channels=8 channel_map=surround-71 norewinds=1" \
-    --load="module-native-protocol-unix" --log-target=file:"$dir/pulse.log" \
+    --load="module-native-protocol-unix" --load="module-stream-restore" \
+    --log-target=file:"$dir/pulse.log" \
     --use-pid-file=yes
   for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
   pactl info >/dev/null

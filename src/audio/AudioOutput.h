@@ -33,7 +33,8 @@ public:
     // The stream ran dry: the server played silence. `late`: the server had asked for the
     // sound in time and was answered late; otherwise it asked too late, or not at all.
     virtual void outputUnderflow(bool late) = 0;
-    // The server moved the stream to another device.
+    // The server moved the stream to another device (the user did, or the default changed):
+    // see streamDevice().
     virtual void outputMoved() = 0;
     // The server went away, or refused or failed the stream: see failed() and error().
     virtual void outputLost() = 0;
@@ -55,11 +56,20 @@ public:
     // The device that plays by default, as the server last reported it.
     virtual std::optional<OutputDevice> defaultDevice() const = 0;
 
-    // Opens a stream of 16-bit frames laid out as `layout` at `rate` on `device`, keeping
-    // about `queue` queued; outputReady() or outputLost() follows.
-    virtual void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-                      std::chrono::microseconds queue) = 0;
+    // Where a new stream goes: where the server's policy puts it (the user's choice for this
+    // program, else the default device), or on the device named.
+    enum class Placement { ByServer, OnDevice };
+    // Opens a stream of 16-bit frames laid out as `layout` at `rate`, keeping about `queue`
+    // queued; outputReady() or outputLost() follows. `device` is where it goes (OnDevice) or
+    // is expected to go (ByServer): a stream laid out as that device is passed to its speakers
+    // unmixed.
+    virtual void open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
+                      int rate, std::chrono::microseconds queue) = 0;
     virtual void close() = 0;
+    // The device the stream plays on: known once it is ready, and after each move.
+    virtual std::optional<OutputDevice> streamDevice() const = 0;
+    // What the stream is called in the desktop's mixer: the test that plays.
+    virtual void setStreamName(const std::string& name) = 0;
     // The connection or the stream has failed since it was made; error() says why.
     virtual bool failed() const = 0;
     virtual std::string error() const = 0;

@@ -12,8 +12,10 @@ EngineStateMachine::EngineStateMachine(AudioOutput& output, const EngineClock& c
 
 EngineStateMachine::~EngineStateMachine() = default;
 
-void EngineStateMachine::play(std::unique_ptr<Voice> voice)
+void EngineStateMachine::play(std::unique_ptr<Voice> voice, const std::string& title)
 {
+    if (!title.empty())
+        m_out.setStreamName(title);
     switch (m_state) {
     case State::Closed:
         m_pending = std::move(voice);
@@ -27,16 +29,20 @@ void EngineStateMachine::play(std::unique_ptr<Voice> voice)
     case State::Corked:
         break;
     }
-    if (m_moving) {
+    if (m_moving || m_relayout) {
+        // Heard on the stream to come; what is held there ends.
         m_pending = std::move(voice);
+        m_mixer.stop();
         return;
     }
-    if (std::exchange(m_deviceStale, false)) {
+    // A stream the server placed follows the default device by itself; one on a named device
+    // is opened anew, where the server puts it.
+    if (m_placement == AudioOutput::Placement::OnDevice && std::exchange(m_deviceStale, false)) {
         const std::optional<OutputDevice> device = m_out.defaultDevice();
-        if (device && *device != m_device) {
+        if (device && device->name != m_device.name) {
             m_pending = std::move(voice);
             if (m_state == State::Corked || m_idle) {
-                reopen(*device);
+                reopen(*device, AudioOutput::Placement::ByServer);
                 return;
             }
             // What plays fades out where it is heard; the stream moves once that is played.
@@ -50,9 +56,11 @@ void EngineStateMachine::play(std::unique_ptr<Voice> voice)
         // A corked stream started again ran dry at its start now and then (in about one run of
         // the sound tests in four on a two-core machine); a new stream on the same connection
         // did not, and costs one round trip more.
+        // Expected where the last one played, unless the default device changed since.
         m_pending = std::move(voice);
         const std::optional<OutputDevice> device = m_out.defaultDevice();
-        reopen(device ? *device : m_device);
+        reopen(device && std::exchange(m_deviceStale, false) ? *device : m_device,
+               AudioOutput::Placement::ByServer);
         return;
     }
     m_mixer.start(std::move(voice));
@@ -76,6 +84,7 @@ void EngineStateMachine::finish()
         return;
     }
     m_mixer.stop();
+    m_relayout.reset();
     m_finishing = true;
     fill();
 }
@@ -121,22 +130,23 @@ void EngineStateMachine::begin()
         m_out.connect();
 }
 
-void EngineStateMachine::open(const OutputDevice& device)
+void EngineStateMachine::open(const OutputDevice& device, AudioOutput::Placement placement)
 {
     m_device = device;
+    m_placement = placement;
     const SpeakerLayout layout = outputLayoutFor(device.speakers);
     m_mixer.setOutput(device.rate, layout);
     m_frames.reserve(Voice::kUsualBlock * layout.size());
     m_state = State::Opening;
-    m_out.open(device, layout, device.rate, m_queue);
+    m_out.open(device, placement, layout, device.rate, m_queue);
 }
 
-void EngineStateMachine::reopen(const OutputDevice& device)
+// A new stream in place of the one open, for what is pending or held.
+void EngineStateMachine::reopen(const OutputDevice& device, AudioOutput::Placement placement)
 {
     m_out.close();
-    m_mixer.clear();
     m_openBy = m_clock.now() + m_timing.openLimit;
-    open(device);
+    open(device, placement);
 }
 
 void EngineStateMachine::outputConnected()
@@ -148,13 +158,24 @@ void EngineStateMachine::outputConnected()
         fail("cannot open the sound output: the sound server has no output device");
         return;
     }
-    open(*device);
+    open(*device, AudioOutput::Placement::ByServer);
 }
 
 void EngineStateMachine::outputReady()
 {
     if (m_state != State::Opening)
         return;
+    if (const std::optional<OutputDevice> actual = m_out.streamDevice()) {
+        if (m_placement == AudioOutput::Placement::ByServer &&
+            outputLayoutFor(actual->speakers) != m_mixer.layout()) {
+            // Placed on a device laid out otherwise than expected: opened again there, as it is
+            // laid out, within the same time limit.
+            m_out.close();
+            open(*actual, AudioOutput::Placement::OnDevice);
+            return;
+        }
+        m_device = *actual;
+    }
     m_state = State::Running;
     m_written = 0;
     m_soundEnd.reset();
@@ -165,6 +186,11 @@ void EngineStateMachine::outputReady()
         // A new stream starts with a queue of silence: the server settles its device on the
         // stream's latency while that plays (a sound written at once ran dry at its start on a
         // null sink now and then).
+        m_preroll = prerollFrames();
+    } else if (m_mixer.held()) {
+        // Goes on where it was held, faded in after the new stream's silence.
+        m_mixer.resume();
+        m_idle = false;
         m_preroll = prerollFrames();
     } else {
         m_idle = true;
@@ -189,7 +215,24 @@ void EngineStateMachine::outputUnderflow(bool late)
 
 void EngineStateMachine::outputMoved()
 {
-    m_deviceStale = true;
+    const std::optional<OutputDevice> device = m_out.streamDevice();
+    if (!device || (m_state != State::Running && m_state != State::Corked))
+        return;
+    m_device = *device;
+    if (outputLayoutFor(device->speakers) == m_mixer.layout() || m_finishing || m_moving)
+        return;
+    // Laid out otherwise: a corked stream is replaced at the next press anyway; a silent one at
+    // once; what plays is held while its fade is played, then goes on laid out for the device.
+    if (m_state == State::Corked)
+        return;
+    if (m_idle) {
+        reopen(*device, AudioOutput::Placement::OnDevice);
+        return;
+    }
+    if (!m_relayout)
+        m_mixer.hold();
+    m_relayout = device;
+    fill();
 }
 
 void EngineStateMachine::outputDeviceChanged()
@@ -211,6 +254,8 @@ void EngineStateMachine::fill()
 {
     if (m_state != State::Running || m_idle)
         return;
+    if (!m_soundEnd && m_relayout && m_mixer.held())
+        m_soundEnd = m_written;
     if (m_soundEnd && m_out.queuedFrames() <= m_written - *m_soundEnd) {
         playedOut();
         return;
@@ -247,10 +292,15 @@ void EngineStateMachine::playedOut()
         m_exitDone = true;
         return;
     }
+    if (m_relayout) {
+        const OutputDevice device = *std::exchange(m_relayout, std::nullopt);
+        reopen(device, AudioOutput::Placement::OnDevice);
+        return;
+    }
     if (m_moving) {
         m_moving = false;
         if (const std::optional<OutputDevice> device = m_out.defaultDevice()) {
-            reopen(*device);
+            reopen(*device, AudioOutput::Placement::ByServer);
             return;
         }
         m_pending.reset();
@@ -284,6 +334,7 @@ void EngineStateMachine::fail(const std::string& what)
     m_out.disconnect();
     m_state = State::Closed;
     m_moving = false;
+    m_relayout.reset();
     m_idle = true;
     m_soundEnd.reset();
     m_preroll = 0;

@@ -39,6 +39,23 @@ void Mixer::clear()
     m_leaving.clear();
 }
 
+void Mixer::hold()
+{
+    if (m_current)
+        m_current->hold(std::size_t(Voice::kFadeSeconds * m_rate));
+}
+
+bool Mixer::held() const
+{
+    return m_current && m_current->held() && m_leaving.empty();
+}
+
+void Mixer::resume()
+{
+    if (m_current)
+        m_current->resume();
+}
+
 void Mixer::retire()
 {
     if (!m_current)

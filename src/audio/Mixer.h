@@ -34,6 +34,12 @@ public:
     void stop();
     // Drops every voice at once: for an output that is gone.
     void clear();
+    // Fades out what plays and keeps it, at its place, for resume() on another output; what
+    // was fading out ends.
+    void hold();
+    // Only a held voice is left: nothing more will be heard until resume().
+    bool held() const;
+    void resume();
 
     // Linear gain, reached over the ramp while sound plays, at once otherwise.
     void setGain(float gain);

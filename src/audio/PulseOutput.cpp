@@ -1,5 +1,6 @@
 #include "PulseOutput.h"
 
+#include "BuildSettings.h"
 #include "RealtimeThread.h"
 
 #include <algorithm>
@@ -72,6 +73,24 @@ void forget(pa_operation* op)
         pa_operation_unref(op);
 }
 
+// A property list that frees itself.
+class Properties {
+public:
+    Properties() : m_list(pa_proplist_new()) {}
+    ~Properties() { pa_proplist_free(m_list); }
+    Properties(const Properties&) = delete;
+    Properties& operator=(const Properties&) = delete;
+    Properties& set(const char* key, const std::string& value)
+    {
+        pa_proplist_sets(m_list, key, value.c_str());
+        return *this;
+    }
+    pa_proplist* get() const { return m_list; }
+
+private:
+    pa_proplist* m_list;
+};
+
 } // namespace
 
 // Every callback is cleared before the context or stream it belongs to is let go, so the
@@ -129,7 +148,8 @@ struct PulseOutput::Callbacks {
         auto* self = static_cast<PulseOutput*>(data);
         switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
-            self->m_events.outputReady();
+            // Ready once it is known where the server put it.
+            self->askStreamDevice([](OutputEvents& events) { events.outputReady(); });
             return;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
@@ -163,7 +183,25 @@ struct PulseOutput::Callbacks {
 
     static void moved(pa_stream*, void* data)
     {
-        static_cast<PulseOutput*>(data)->m_events.outputMoved();
+        static_cast<PulseOutput*>(data)->askStreamDevice(
+            [](OutputEvents& events) { events.outputMoved(); });
+    }
+
+    static void streamDevice(pa_context*, const pa_sink_info* info, int, void* data)
+    {
+        auto* self = static_cast<PulseOutput*>(data);
+        if (info) {
+            self->m_streamDevice = deviceFrom(*info);
+            return;
+        }
+        if (self->m_streamDeviceQuery) {
+            pa_operation_unref(self->m_streamDeviceQuery);
+            self->m_streamDeviceQuery = nullptr;
+        }
+        // A device gone before the answer leaves the stream where it was last seen; the server
+        // moves it on and says so.
+        if (const auto tell = std::exchange(self->m_thenTell, nullptr))
+            tell(self->m_events);
     }
 };
 
@@ -206,7 +244,12 @@ void PulseOutput::connect()
     m_failed = false;
     m_answered = false;
     m_default.reset();
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Orvo Peln Tandrick");
+    Properties identity;
+    identity.set(PA_PROP_APPLICATION_NAME, "Orvo Peln Tandrick")
+        .set(PA_PROP_APPLICATION_ID, APP_ID)
+        .set(PA_PROP_APPLICATION_ICON_NAME, APP_ICON);
+    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop),
+                                             "Orvo Peln Tandrick", identity.get());
     if (!m_context) {
         fail();
         return;
@@ -258,8 +301,28 @@ void PulseOutput::fail()
     m_events.outputLost();
 }
 
-void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-                       std::chrono::microseconds queue)
+// Asks the server which device the stream plays on; `then` tells the engine once it is known.
+// A newer question, or the stream's end, cancels the one before.
+void PulseOutput::askStreamDevice(void (*then)(OutputEvents&))
+{
+    if (!m_stream)
+        return;
+    if (m_streamDeviceQuery) {
+        // The newer answer serves the earlier question: a move before the stream was reported
+        // ready is reported as the readiness, on the device it was moved to.
+        pa_operation_cancel(m_streamDeviceQuery);
+        pa_operation_unref(m_streamDeviceQuery);
+        then = m_thenTell;
+    }
+    m_thenTell = then;
+    m_streamDeviceQuery = pa_context_get_sink_info_by_index(
+        m_context, pa_stream_get_device_index(m_stream), Callbacks::streamDevice, this);
+    if (!m_streamDeviceQuery)
+        std::exchange(m_thenTell, nullptr)(m_events);
+}
+
+void PulseOutput::open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
+                       int rate, std::chrono::microseconds queue)
 {
     if (!m_loop || !m_context)
         return;
@@ -275,7 +338,10 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
         pa_channel_map_init_stereo(&map);
     }
     const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(rate), map.channels};
-    m_stream = pa_stream_new(m_context, "Test sound", &format, &map);
+    Properties properties;
+    properties.set(PA_PROP_MEDIA_ROLE, "test").set(PA_PROP_MEDIA_NAME, m_streamName);
+    m_stream = pa_stream_new_with_proplist(m_context, m_streamName.c_str(), &format, &map,
+                                           properties.get());
     if (!m_stream) {
         fail();
         return;
@@ -292,13 +358,14 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     // Laid out as the device is, the stream must reach each speaker as it is: a server that
-    // remixes spreads a stereo test over the centre and the subwoofer. Nor may the server move
-    // it to another device: the move cuts the sound mid-wave (a click on both devices) and
-    // lands it in a layout it was not made for; the next press moves it, with fades.
-    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE |
-                                         (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
-    if (pa_stream_connect_playback(m_stream, device.name.c_str(), &attr, flags, nullptr, nullptr) <
-        0)
+    // remixes spreads a stereo test over the centre and the subwoofer. Placed by the server, it
+    // goes where the user last moved this program's sound (PulseAudio's stream-restore,
+    // WirePlumber's restore-stream), else to the default device, and follows the default while
+    // the user has not chosen; a stream on a named device stays there.
+    const auto flags =
+        pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
+    const char* where = placement == Placement::OnDevice ? device.name.c_str() : nullptr;
+    if (pa_stream_connect_playback(m_stream, where, &attr, flags, nullptr, nullptr) < 0)
         fail();
 }
 
@@ -310,8 +377,39 @@ void PulseOutput::close()
     closeStream();
 }
 
+std::optional<OutputDevice> PulseOutput::streamDevice() const
+{
+    if (!m_loop)
+        return std::nullopt;
+    Locked locked(m_loop);
+    return m_streamDevice;
+}
+
+void PulseOutput::setStreamName(const std::string& name)
+{
+    if (!m_loop)
+        return;
+    Locked locked(m_loop);
+    if (name == m_streamName)
+        return;
+    m_streamName = name;
+    if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return;
+    Properties properties;
+    properties.set(PA_PROP_MEDIA_NAME, name);
+    forget(
+        pa_stream_proplist_update(m_stream, PA_UPDATE_REPLACE, properties.get(), nullptr, nullptr));
+}
+
 void PulseOutput::closeStream()
 {
+    if (m_streamDeviceQuery) {
+        pa_operation_cancel(m_streamDeviceQuery);
+        pa_operation_unref(m_streamDeviceQuery);
+        m_streamDeviceQuery = nullptr;
+    }
+    m_thenTell = nullptr;
+    m_streamDevice.reset();
     if (!m_stream)
         return;
     pa_stream_set_state_callback(m_stream, nullptr, nullptr);

@@ -5,6 +5,7 @@
 #include <pulse/sample.h>
 
 struct pa_context;
+struct pa_operation;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
@@ -12,8 +13,10 @@ struct pa_threaded_mainloop;
 // server), run by libpulse's own thread. Calls take that thread's lock for a moment and never
 // wait for the server; the server's answers, its requests for sound, underflows, moves and
 // failures reach `events` from libpulse's thread, with the lock held, so they must be passed
-// on, not acted on there. A stream that runs dry is left to wait for more (nothing is drained
-// or flushed), so the next sound written starts at once.
+// on, not acted on there. The stream carries the program's name, id and icon and the test's
+// name, with the role of a test sound, so the desktop's mixer shows what plays; the user may
+// move it to another device at any time. A stream that runs dry is left to wait for more (nothing
+// is drained or flushed), so the next sound written starts at once.
 class PulseOutput final : public AudioOutput {
 public:
     explicit PulseOutput(OutputEvents& events);
@@ -25,9 +28,11 @@ public:
     void disconnect() override;
     bool connected() const override;
     std::optional<OutputDevice> defaultDevice() const override;
-    void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-              std::chrono::microseconds queue) override;
+    void open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
+              int rate, std::chrono::microseconds queue) override;
     void close() override;
+    std::optional<OutputDevice> streamDevice() const override;
+    void setStreamName(const std::string& name) override;
     bool failed() const override;
     std::string error() const override;
     std::size_t writableFrames() const override;
@@ -43,6 +48,7 @@ private:
     void closeStream();
     void dropContext();
     void askDefaultDevice();
+    void askStreamDevice(void (*then)(OutputEvents&));
     void fail();
 
     OutputEvents& m_events;
@@ -52,6 +58,10 @@ private:
     // Below: guarded by libpulse's lock.
     std::optional<OutputDevice> m_default;
     std::optional<OutputDevice> m_candidate; // the answer being received
+    std::optional<OutputDevice> m_streamDevice;
+    pa_operation* m_streamDeviceQuery = nullptr; // cancelled with its stream
+    void (*m_thenTell)(OutputEvents&) = nullptr; // once the stream's device is known
+    std::string m_streamName = "Test sound";
     bool m_answered = false; // the first question about the default device was answered
     bool m_failed = false;
     std::string m_error;

@@ -6,6 +6,7 @@
 #include "RealtimeThread.h"
 #include "Voice.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -46,6 +47,7 @@ struct SoundEngine::Command {
     std::unique_ptr<Voice> voice = {};
     double value = 0;
     std::uint64_t generation = 0;
+    std::string title = {};
 };
 
 struct SoundEngine::Mailbox {
@@ -121,7 +123,9 @@ void SoundEngine::play(const QString& path)
             auto reader = std::make_shared<FileReader>(path);
             auto voice = std::make_unique<Voice>(reader);
             reader->readAhead();
-            mailbox->post({Command::Kind::Play, std::move(voice), 0, generation});
+            // Named as the list shows the test: its file's name without the extension.
+            mailbox->post({Command::Kind::Play, std::move(voice), 0, generation,
+                           QFileInfo(path).completeBaseName().toStdString()});
         } catch (const std::exception& e) {
             complain("cannot play " + path.toStdString() + ": " + e.what());
             // As any press, it ends what played.
@@ -203,7 +207,7 @@ void SoundEngine::handle(Command& command)
     case Command::Kind::Play:
         // A later press or stop has made this one void.
         if (command.generation == m_generation)
-            machine.play(std::move(command.voice));
+            machine.play(std::move(command.voice), command.title);
         return;
     case Command::Kind::Stop:
         if (command.generation == m_generation)

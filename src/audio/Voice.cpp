@@ -52,11 +52,35 @@ void Voice::setOutput(int rate, const SpeakerLayout& layout)
 
 void Voice::fadeOut(std::size_t frames)
 {
+    // A fade towards a hold ends the voice instead; a voice held in silence ends at once.
+    m_holding = false;
+    if (m_held)
+        m_finished = true;
     if (m_fadingOut)
         return;
     m_fadingOut = true;
     m_fadeOutTotal = std::max<std::size_t>(frames, 1);
     m_fadeOutLeft = m_fadeOutTotal;
+}
+
+void Voice::hold(std::size_t frames)
+{
+    if (m_fadingOut)
+        return;
+    fadeOut(frames);
+    m_holding = true;
+}
+
+void Voice::resume()
+{
+    if (!m_held)
+        return;
+    m_held = m_holding = m_fadingOut = false;
+    m_fadeInDone = 0;
+    // The path is chosen afresh for the new output, from silence.
+    m_started = false;
+    m_switching = false;
+    src_reset(m_resampler);
 }
 
 bool Voice::refill(std::size_t wanted, bool loop)
@@ -148,6 +172,8 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
 {
     if (m_finished)
         return false;
+    if (m_held)
+        return true;
     const bool bypassWanted = rate == 1.0 && m_fileRate == m_outputRate;
     if (!m_started) {
         m_started = true;
@@ -160,7 +186,7 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
     m_output.resize(frames * m_channels);
     const auto outputs = std::size_t(m_routing.outputs());
     std::size_t done = 0;
-    while (done < frames && !m_finished) {
+    while (done < frames && !m_finished && !m_held) {
         std::size_t chunk = frames - done;
         // Change path exactly at the bottom of the duck.
         if (m_switching && m_duck < m_duckFrames)
@@ -180,7 +206,7 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
             for (const ChannelRouting::Tap& tap : m_routing.taps())
                 target[tap.output] += frame[tap.input] * tap.gain * scale;
             if (m_fadingOut && m_fadeOutLeft == 0) {
-                m_finished = true;
+                (m_holding ? m_held : m_finished) = true;
                 break;
             }
         }
@@ -190,7 +216,7 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
             if (!m_bypass)
                 src_reset(m_resampler);
         }
-        if (produced < chunk)
+        if (produced < chunk && !m_held)
             m_finished = true;
     }
     return !m_finished;

@@ -43,6 +43,11 @@ public:
     // Starts a fade to silence of `frames` frames, after which the voice is finished.
     void fadeOut(std::size_t frames);
     bool finished() const { return m_finished; }
+    // Fades to silence over `frames` frames and waits there, keeping its place in the file,
+    // until resume() fades it in again: for the output to be laid out anew under it.
+    void hold(std::size_t frames);
+    bool held() const { return m_held; }
+    void resume();
 
 private:
     bool refill(std::size_t wanted, bool loop);
@@ -70,6 +75,8 @@ private:
     std::size_t m_fadeOutTotal = 0;
     std::size_t m_fadeOutLeft = 0;
     bool m_fadingOut = false;
+    bool m_holding = false; // the fade out ends in a hold, not the end
+    bool m_held = false;
     bool m_started = false;
     bool m_bypass = false;    // copying the file's frames unchanged
     bool m_switching = false; // ducking to change path

@@ -1,5 +1,7 @@
 #include "Audio.h"
+#include "BuildSettings.h"
 #include "MonitorRecorder.h"
+#include "ServerStreams.h"
 #include "SoundEngine.h"
 
 #include <QFile>
@@ -228,42 +230,77 @@ private slots:
                 QVERIFY2(peakDb(heard[c]) < kSilentDb, qPrintable(levels(heard, from, to)));
     }
 
-    // The user turns to the 5.1 device while a test plays: the next press plays there, and
-    // after a 5.1 test a stereo test stays on the front pair (a server left to spread
-    // stereo over a 5.1 device puts it on the centre and subwoofer too).
-    void aStereoTestAfterA51TestStaysOnTheFrontPair()
+    // The user moves a playing 5.1 test from the 7.1 device to the 5.1 device, as the desktop's
+    // sound settings do: it goes on there, laid out for it, on the LFE channel only, and the 7.1
+    // device falls silent. The stream says what plays, and the next test on it renames it.
+    // The move is the user's choice for this program: the next press, on a new stream, is
+    // placed there by the server. Moved back to the default device, it follows the default
+    // again.
+    void aTestTheUserMovesGoesOnWhereTheUserPutIt()
     {
-        SoundEngine engine;
+        useDevice("opt_71");
+        SoundEngine engine(std::chrono::milliseconds(500));
         engine.setVolume(100);
-        engine.play(packFile("01 Pink noise 500-2000 Hz (speaker level)"));
-        QTest::qWait(300);
-        // Still playing: it stays where it started (a server move would cut it mid-wave) and
-        // ends with a fade at the next press.
-        useDevice("opt_51");
-        MonitorRecorder recorder("opt_51", k51);
-        recorder.wait(300);
+        MonitorRecorder on71("opt_71", k71), on51("opt_51", k51);
+        on71.wait(300);
         engine.play(packFile("26 LFE only 40 Hz"));
-        recorder.wait(600);
-        const std::size_t pressed = recorder.mark();
+        on71.wait(800);
+        auto streams = streamsOfThisProcess();
+        QCOMPARE(streams.size(), std::size_t(1));
+        const ServerStream& first = streams.front();
+        QCOMPARE(first.sink, QString("opt_71"));
+        QCOMPARE(first.property("application.name"), QString("Orvo Peln Tandrick"));
+        QCOMPARE(first.property("application.id"), QString(APP_ID));
+        QCOMPARE(first.property("application.icon_name"), QString(APP_ICON));
+        QCOMPARE(first.property("media.role"), QString("test"));
+        QCOMPARE(first.property("media.name"), QString("26 LFE only 40 Hz"));
+
+        const std::size_t left = on71.mark(), arrived = on51.mark();
+        QVERIFY(moveStream(first, "opt_51"));
+        on71.wait(1000);
         engine.play(packFile("01 Pink noise 500-2000 Hz (speaker level)"));
-        recorder.wait(1500);
+        on71.wait(600);
+        streams = streamsOfThisProcess();
+        QCOMPARE(streams.size(), std::size_t(1));
+        QCOMPARE(streams.front().sink, QString("opt_51"));
+        QCOMPARE(streams.front().channels, 6);
+        QCOMPARE(streams.front().property("media.name"),
+                 QString("01 Pink noise 500-2000 Hz (speaker level)"));
+        const std::size_t noise = on51.mark();
         engine.stop();
-        recorder.wait(300);
-        const auto& heard = recorder.channels;
-        const std::size_t tone = firstSound(heard, -50);
-        QVERIFY2(tone < pressed, "the 5.1 device heard nothing before the stereo test");
-        QVERIFY2(rmsDb(heard[0], tone, tone + kRate / 4) < kSilentDb,
-                 "the sound playing when the device changed was moved there");
-        QVERIFY2(std::fabs(peakDb(heard[3], tone, tone + kRate / 4) + 12) < 0.5,
-                 qPrintable(levels(heard, tone, tone + kRate / 4)));
-        // Past the LFE tone's fade, which the monitor may deliver late.
-        const std::size_t from = pressed + kRate / 2, to = pressed + kRate;
-        QVERIFY(to <= heard[0].size());
-        const QString all = levels(heard, from, to);
-        QVERIFY2(std::fabs(rmsDb(heard[0], from, to) + 20) < 1, qPrintable(all));
-        QVERIFY2(std::fabs(rmsDb(heard[1], from, to) + 20) < 1, qPrintable(all));
-        for (std::size_t c = 2; c < heard.size(); ++c)
-            QVERIFY2(rmsDb(heard[c], from, to) < kSilentDb, qPrintable(all));
+        on71.wait(1200);
+
+        const std::size_t again = on51.mark(), quiet71 = on71.mark();
+        engine.play(packFile("26 LFE only 40 Hz"));
+        on71.wait(800);
+        streams = streamsOfThisProcess();
+        QCOMPARE(streams.size(), std::size_t(1));
+        QCOMPARE(streams.front().sink, QString("opt_51"));
+        QVERIFY(moveStream(streams.front(), "opt_71"));
+        engine.stop();
+        on71.wait(300);
+        on51.mark();
+
+        const auto& h71 = on71.channels;
+        const auto& h51 = on51.channels;
+        QVERIFY2(std::fabs(peakDb(h71[3], left - kRate / 2, left) + 12) < 0.5,
+                 qPrintable(levels(h71, left - kRate / 2, left)));
+        // Silent on the 7.1 device from the move until it is moved back.
+        for (const auto& c : h71)
+            QVERIFY2(peakDb(c, left + kRate / 5, quiet71 + kRate / 2) < kSilentDb,
+                     qPrintable(levels(h71, left + kRate / 5, quiet71)));
+        // On the 5.1 device: the LFE tone, then the noise on the front pair, then the tone again.
+        const QString tone = levels(h51, arrived + kRate / 2, noise - kRate);
+        QVERIFY2(std::fabs(peakDb(h51[3], arrived + kRate / 2, noise - kRate) + 12) < 0.5,
+                 qPrintable(tone));
+        for (int c : {0, 1, 2, 4, 5})
+            QVERIFY2(peakDb(h51[std::size_t(c)], arrived, noise - kRate) < kSilentDb,
+                     qPrintable(tone));
+        const QString pink = levels(h51, noise - kRate / 4, noise);
+        QVERIFY2(std::fabs(rmsDb(h51[0], noise - kRate / 4, noise) + 20) < 1, qPrintable(pink));
+        QVERIFY2(rmsDb(h51[3], noise - kRate / 4, noise) < kSilentDb, qPrintable(pink));
+        QVERIFY2(std::fabs(peakDb(h51[3], again + kRate / 4, again + kRate * 3 / 4) + 12) < 0.5,
+                 qPrintable(levels(h51, again + kRate / 4, again + kRate * 3 / 4)));
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "Audio.h"
 #include "MonitorRecorder.h"
+#include "ServerStreams.h"
 #include "SoundEngine.h"
 
 #include <QCoreApplication>
@@ -100,16 +101,9 @@ QString stepReport(const std::vector<float>& x)
 // Playback streams of this process that the server is playing (not corked).
 int runningStreamsOfThisProcess()
 {
-    QProcess pactl;
-    pactl.start("pactl", {"list", "sink-inputs"});
-    pactl.waitForFinished(5000);
-    const QString pid = QString::number(QCoreApplication::applicationPid());
-    int running = 0;
-    for (const QString& stream :
-         QString::fromUtf8(pactl.readAllStandardOutput()).split("Sink Input #"))
-        running += stream.contains("application.process.id = \"" + pid + "\"") &&
-                   stream.contains("Corked: no");
-    return running;
+    const auto streams = streamsOfThisProcess();
+    return int(
+        std::count_if(streams.begin(), streams.end(), [](const auto& s) { return !s.corked; }));
 }
 
 } // namespace

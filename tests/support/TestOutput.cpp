@@ -43,10 +43,17 @@ void TestOutput::playBlock(std::size_t frames, bool ask)
             s.playing = true;
         if (s.playing) {
             auto& channels = heard[s.device.name];
+            // Each channel to the device's speaker of its name, unmixed; none there, unheard.
+            std::vector<std::size_t> to(width, SIZE_MAX);
+            for (std::size_t c = 0; c < width; ++c)
+                for (std::size_t d = 0; d < s.device.speakers.size(); ++d)
+                    if (s.device.speakers[d] == s.layout[c])
+                        to[c] = d;
             const std::size_t n = std::min(frames, s.queued.size() / width);
             for (std::size_t i = 0; i < n; ++i)
                 for (std::size_t c = 0; c < width; ++c)
-                    channels[c][m_position + i] = float(s.queued[i * width + c]) / 32768.0f;
+                    if (to[c] != SIZE_MAX)
+                        channels[to[c]][m_position + i] = float(s.queued[i * width + c]) / 32768.0f;
             s.queued.erase(s.queued.begin(), s.queued.begin() + std::ptrdiff_t(n * width));
             if (n < frames) {
                 s.playing = false;
@@ -58,12 +65,32 @@ void TestOutput::playBlock(std::size_t frames, bool ask)
     deliver();
 }
 
-void TestOutput::setDefault(const OutputDevice& device)
+void TestOutput::setDefault(const OutputDevice& device, bool follow)
 {
     m_default = device;
     know(device);
     if (m_connected)
         post([](OutputEvents& e) { e.outputDeviceChanged(); });
+    if (follow && m_stream && m_stream->placed && !m_chosen && m_stream->device != device) {
+        m_stream->device = device;
+        post([](OutputEvents& e) { e.outputMoved(); });
+    }
+}
+
+void TestOutput::move(const OutputDevice& device)
+{
+    choose(device);
+    if (!m_stream)
+        return;
+    m_stream->device = device;
+    m_stream->placed = false;
+    post([](OutputEvents& e) { e.outputMoved(); });
+}
+
+void TestOutput::choose(const OutputDevice& device)
+{
+    m_chosen = device;
+    know(device);
 }
 
 void TestOutput::fail(const std::string& why)
@@ -101,13 +128,15 @@ void TestOutput::disconnect()
     m_connected = false;
 }
 
-void TestOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-                      std::chrono::microseconds queue)
+void TestOutput::open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
+                      int rate, std::chrono::microseconds queue)
 {
     ++opens;
     ++m_serial;
-    know(device);
-    m_stream = Stream{device, layout, rate, false, false, {}};
+    const bool byServer = placement == Placement::ByServer;
+    const OutputDevice where = byServer ? m_chosen.value_or(*m_default) : device;
+    know(where);
+    m_stream = Stream{where, layout, rate, false, byServer && !m_chosen, false, {}};
     m_queue = queue;
     corked = false;
     if (answerOpen)
@@ -123,6 +152,13 @@ void TestOutput::close()
     m_stream.reset();
     corked = false;
     ++m_serial;
+}
+
+std::optional<OutputDevice> TestOutput::streamDevice() const
+{
+    if (!m_stream || !m_stream->ready)
+        return std::nullopt;
+    return m_stream->device;
 }
 
 std::size_t TestOutput::targetFrames() const

@@ -40,8 +40,13 @@ public:
 
     // A connection left unanswered is answered now.
     void answerConnection();
-    // The user (or the desktop) makes another device the default.
-    void setDefault(const OutputDevice& device);
+    // The user (or the desktop) makes another device the default. `follow`: the server moves
+    // a stream it placed there, as PulseAudio and WirePlumber do.
+    void setDefault(const OutputDevice& device, bool follow = true);
+    // The user moves the stream to `device` (which is then this program's own choice, where
+    // the server places its streams from now on), or chooses it while nothing plays.
+    void move(const OutputDevice& device);
+    void choose(const OutputDevice& device);
     // The server goes away.
     void fail(const std::string& why);
 
@@ -58,6 +63,7 @@ public:
     bool corked = false;
     bool streamOpen() const { return m_stream.has_value(); }
     SpeakerLayout openedLayout() const { return m_stream ? m_stream->layout : SpeakerLayout{}; }
+    std::string streamName;
     std::chrono::microseconds queue() const { return m_queue; }
     std::size_t framesWritten = 0;
     // Writes beyond what the stream took (a fault of the engine).
@@ -68,9 +74,11 @@ public:
     void disconnect() override;
     bool connected() const override { return m_connected; }
     std::optional<OutputDevice> defaultDevice() const override { return m_default; }
-    void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-              std::chrono::microseconds queue) override;
+    void open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
+              int rate, std::chrono::microseconds queue) override;
     void close() override;
+    std::optional<OutputDevice> streamDevice() const override;
+    void setStreamName(const std::string& name) override { streamName = name; }
     bool failed() const override { return m_failed; }
     std::string error() const override { return m_error; }
     std::size_t writableFrames() const override;
@@ -85,6 +93,7 @@ private:
         SpeakerLayout layout;
         int rate;
         bool ready = false;
+        bool placed = false;  // by the server: it follows the default device
         bool playing = false; // past its start, or refilled after running dry
         std::deque<std::int16_t> queued;
     };
@@ -93,6 +102,7 @@ private:
     void know(const OutputDevice& device);
 
     std::optional<OutputDevice> m_default;
+    std::optional<OutputDevice> m_chosen;
     std::optional<Stream> m_stream;
     bool m_connected = false;
     bool m_failed = false;

@@ -1,0 +1,60 @@
+#include "ServerStreams.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+QString pactl(const QStringList& arguments)
+{
+    QProcess process;
+    process.start("pactl", arguments);
+    process.waitForFinished(5000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+} // namespace
+
+QString ServerStream::property(const QString& key) const
+{
+    const QRegularExpression line("^\\s*" + QRegularExpression::escape(key) + " = \"(.*)\"$",
+                                  QRegularExpression::MultilineOption);
+    const auto match = line.match(text);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+std::vector<ServerStream> streamsOfThisProcess()
+{
+    // Devices are listed by number in the streams' listing.
+    QMap<QString, QString> sinks;
+    for (const QString& row : pactl({"list", "short", "sinks"}).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = row.split('\t');
+        if (fields.size() > 1)
+            sinks[fields[0]] = fields[1];
+    }
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    std::vector<ServerStream> streams;
+    for (const QString& block : pactl({"list", "sink-inputs"}).split("Sink Input #")) {
+        ServerStream stream;
+        stream.text = block;
+        if (stream.property("application.process.id") != pid)
+            continue;
+        stream.index = block.section('\n', 0, 0).trimmed();
+        const auto sink =
+            QRegularExpression("^\\s*Sink: (\\d+)$", QRegularExpression::MultilineOption)
+                .match(block);
+        stream.sink = sinks.value(sink.captured(1));
+        const auto spec = QRegularExpression(" (\\d+)ch ").match(block);
+        stream.channels = spec.captured(1).toInt();
+        stream.corked = block.contains("Corked: yes");
+        streams.push_back(stream);
+    }
+    return streams;
+}
+
+bool moveStream(const ServerStream& stream, const QString& sink)
+{
+    return QProcess::execute("pactl", {"move-sink-input", stream.index, sink}) == 0;
+}
