@@ -136,8 +136,14 @@ present() {
   done <<<"$paths"
 }
 packages() { dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' | awk '$1 ~ /^.i/ {print $2}' | sort; }
+# Every name under /usr, /etc and dpkg's records, to see that the purge leaves none behind
+# (Python's byte-code caches come and go with other programs).
+snapshot() {
+  find /usr /etc /var/lib/dpkg/info -xdev -name __pycache__ -prune -o -print 2>/dev/null | sort
+}
 paths_before=$(present)
 packages_before=$(packages)
+snapshot >"$scratch/before"
 
 installed_by_us=true
 apt-get install -y -qq --no-install-recommends "$deb" >"$scratch/apt.log" 2>&1 ||
@@ -155,6 +161,11 @@ if [ -n "$brought" ]; then
   apt-get purge -y -qq $brought >/dev/null
 fi
 left=$(diff <(echo "$paths_before") <(present)) || fail "left behind after purge: $left"
+# The icon and desktop-entry caches that dpkg's triggers made, if the machine had none, go too.
+for cache in /usr/share/icons/hicolor/icon-theme.cache /usr/share/applications/mimeinfo.cache; do
+  grep -qxF "$cache" "$scratch/before" || rm -f "$cache"
+done
+changed=$(diff "$scratch/before" <(snapshot)) || fail "the purge left the system changed: $changed"
 info=$(ls /var/lib/dpkg/info/"$pkg".* /var/lib/dpkg/info/"$pkg":* 2>/dev/null || true)
 [ -z "$info" ] || fail "dpkg still holds: $info"
 # Not installed and no configuration kept: the status's second letter is "n", or dpkg has
