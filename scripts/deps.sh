@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libsndfile1-dev libsamplerate0-dev libmp3lame-dev libpulse-dev
   fonts-liberation2
+  lintian desktop-file-utils appstream
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
   xvfb openbox x11-utils xdotool dbus at-spi2-core
   python3 python3-pyatspi gir1.2-atspi-2.0

@@ -1,3 +1,4 @@
+#include "BuildSettings.h"
 #include "ErrorReport.h"
 #include "Form1.h"
 #include "FormEvents.h"
@@ -15,6 +16,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Wayland compositors and the desktops match the window to its desktop entry by this id.
+    QGuiApplication::setDesktopFileName(QStringLiteral(APP_ID));
 
     SoundEngine engine;
     MessageReportBox reportBox;
