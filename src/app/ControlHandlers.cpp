@@ -37,8 +37,8 @@ void PushButton1_Click(Form1& form, ReportBox& box)
 
 void Combo1_Click(Form1& form, SettingsStore& store)
 {
-    const qint16 index = static_cast<qint16>(form.Combo1->listIndex());
-    saveSetting(store, SettingKeys::Combo1, QString::number(index));
+    // The whole index: folders may hold more tests than 16 bits count.
+    saveSetting(store, SettingKeys::Combo1, QString::number(form.Combo1->listIndex()));
 }
 
 void Slider1_Change(Form1& form, SettingsStore& store)

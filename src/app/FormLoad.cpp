@@ -64,7 +64,10 @@ void Form_Load(Form1& form, Services& services)
                             Do(134, [&] { form.Combo1->addEntry(entryText(list->at(counter))); }),
                         }),
             Do(138,
-               [&] { form.Combo1->setListIndex(toInt16Strict(read(SettingKeys::Combo1, "0"))); }),
+               [&] {
+                   form.Combo1->setListIndex(
+                       toListIndex(read(SettingKeys::Combo1, "0"), form.Combo1->count()));
+               }),
             Do(140,
                [&] {
                    form.Slider1->setValueChecked(

@@ -16,6 +16,22 @@ bool isBlank(QChar c)
            c == QLatin1Char('\r');
 }
 
+// The whole text as one number, blanks allowed around it, or "Type mismatch".
+double strictNumber(const QString& text)
+{
+    static const QRegularExpression number(
+        QStringLiteral("^[ \\t\\r\\n]*([+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?)"
+                       "[ \\t\\r\\n]*$"));
+    const QRegularExpressionMatch m = number.match(text);
+    if (!m.hasMatch())
+        throw RunTimeError(kTypeMismatch);
+    bool ok = false;
+    const double value = m.captured(1).toDouble(&ok);
+    if (!ok && !std::isinf(value))
+        throw RunTimeError(kTypeMismatch);
+    return value;
+}
+
 } // namespace
 
 std::int64_t roundHalfEven(double value, std::int64_t lo, std::int64_t hi)
@@ -31,17 +47,15 @@ std::int64_t roundHalfEven(double value, std::int64_t lo, std::int64_t hi)
 
 std::int16_t toInt16Strict(const QString& text)
 {
-    static const QRegularExpression number(
-        QStringLiteral("^[ \\t\\r\\n]*([+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?)"
-                       "[ \\t\\r\\n]*$"));
-    const QRegularExpressionMatch m = number.match(text);
-    if (!m.hasMatch())
-        throw RunTimeError(kTypeMismatch);
-    bool ok = false;
-    const double value = m.captured(1).toDouble(&ok);
-    if (!ok && !std::isinf(value))
-        throw RunTimeError(kTypeMismatch);
-    return static_cast<std::int16_t>(roundHalfEven(value, -32768, 32767));
+    return static_cast<std::int16_t>(roundHalfEven(strictNumber(text), -32768, 32767));
+}
+
+std::int32_t toListIndex(const QString& text, std::int32_t entries)
+{
+    const double rounded = std::nearbyint(strictNumber(text));
+    if (rounded > 32767 && rounded < double(entries))
+        return static_cast<std::int32_t>(rounded);
+    return toInt16Strict(text);
 }
 
 double leadingNumber(const QString& text)

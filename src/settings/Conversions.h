@@ -8,6 +8,11 @@
 // ("Type mismatch" for anything that is not a number, "Overflow" outside -32768..32767).
 std::int16_t toInt16Strict(const QString& text);
 
+// A stored list index, converted as toInt16Strict; a value past 16 bits that names one of
+// `entries` entries is taken as it is (a list longer than 32 767 entries), anything else past
+// 16 bits is "Overflow" as before.
+std::int32_t toListIndex(const QString& text, std::int32_t entries);
+
 // The value of the number at the start of the text: blanks are skipped, reading stops at the
 // first character that cannot continue the number, no number gives 0.
 double leadingNumber(const QString& text);

@@ -102,6 +102,27 @@ private slots:
         QCOMPARE(t.report.places(), reports);
     }
 
+    // More tests than 16 bits count: the entry the user chooses with the keyboard is the one
+    // the next start chooses.
+    void aChoicePast32767IsKeptAcrossStarts()
+    {
+        TestServices t;
+        QStringList names;
+        for (int i = 0; i <= 70000; ++i)
+            names << QString("%1.mp3").arg(i, 5, 10, QLatin1Char('0'));
+        t.folder.addSounds(names);
+        {
+            Started s(t);
+            QCOMPARE(s.form.Combo1->count(), 70001);
+            QTest::keyClick(s.form.Combo1, Qt::Key_End);
+            QCOMPARE(s.form.Combo1->listIndex(), 70000);
+        }
+        QCOMPARE(t.stored("Combo1"), QString("70000"));
+        Started again(t);
+        QCOMPARE(again.form.Combo1->currentText(), QString("70000"));
+        QCOMPARE(t.report.texts, QStringList());
+    }
+
     void storedSliders_data()
     {
         QTest::addColumn<QString>("volume");

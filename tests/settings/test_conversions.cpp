@@ -2,6 +2,7 @@
 #include "RunTimeError.h"
 
 #include <QTest>
+#include <functional>
 
 class TestConversions : public QObject {
     Q_OBJECT
@@ -38,14 +39,30 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, ok);
         QFETCH(int, value);
-        try {
-            const int got = toInt16Strict(text);
-            QVERIFY2(ok, qPrintable(QStringLiteral("accepted as %1").arg(got)));
-            QCOMPARE(got, value);
-        } catch (const RunTimeError& e) {
-            QVERIFY2(!ok, qPrintable(e.description()));
-            QVERIFY(!e.description().isEmpty());
+        // A stored list index reads exactly so in a list of fewer than 32 768 entries.
+        for (const auto& convert : {std::function<int(const QString&)>(toInt16Strict),
+                                    std::function<int(const QString&)>(
+                                        [](const QString& t) { return toListIndex(t, 3); })}) {
+            try {
+                const int got = convert(text);
+                QVERIFY2(ok, qPrintable(QStringLiteral("accepted as %1").arg(got)));
+                QCOMPARE(got, value);
+            } catch (const RunTimeError& e) {
+                QVERIFY2(!ok, qPrintable(e.description()));
+                QVERIFY(!e.description().isEmpty());
+            }
         }
+    }
+
+    // Past 16 bits, an index that names one of the list's entries is taken; any other stays an
+    // overflow.
+    void listIndexPast16Bits()
+    {
+        QCOMPARE(toListIndex("70000", 70001), 70000);
+        QCOMPARE(toListIndex(" 40000.4 ", 70001), 40000);
+        QCOMPARE(toListIndex("32768", 70001), 32768);
+        for (const char* beyond : {"70001", "-40000", "1e999", "4e9"})
+            QVERIFY_THROWS_EXCEPTION(RunTimeError, toListIndex(beyond, 70001));
     }
 
     void lenient_data()
