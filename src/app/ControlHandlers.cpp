@@ -1,7 +1,8 @@
 // The handlers of the window's controls: play button, list, sliders and pointer.
+#include "ControlHandlers.h"
 #include "FileProbes.h"
 #include "Form1.h"
-#include "FormHandlers.h"
+#include "HandlerLocations.h"
 #include "PlayerControl.h"
 #include "Procedure.h"
 #include "SettingsStore.h"
@@ -25,7 +26,8 @@ void PushButton1_Click(Form1& form, ReportBox& box)
             If(100, [&] { return button.text() == play; }).orElse(line(116)),
             Do(102, [&] { button.setText(stop); }),
             If(104, [&] { return form.Combo1->listIndex() != -1; }).orElse(kEnd),
-            If(106, [&] { return !ordinaryFileName(testFilePath(form)).isEmpty(); }).orElse(kEnd),
+            If(106, [&] { return !visibleRegularFileName(testFilePath(form)).isEmpty(); })
+                .orElse(kEnd),
             Do(112, [&] { player.setLoop(false); }),
             Do(114, [&] { player.setURL(testFilePath(form)); }).endsBranch(),
             If(116, [&] { return button.text() == stop; }).orElse(kEnd),

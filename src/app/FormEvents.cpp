@@ -1,10 +1,12 @@
 // The one place where the window's signals meet their handlers.
 #include "FormEvents.h"
 
+#include "ControlHandlers.h"
 #include "Form1.h"
-#include "FormHandlers.h"
-#include "HandlerGuard.h"
+#include "HandlerLocations.h"
 #include "Services.h"
+#include "Shutdown.h"
+#include "UnguardedHandler.h"
 
 #include <memory>
 

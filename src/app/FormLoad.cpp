@@ -1,4 +1,5 @@
 // The startup sequence.
+#include "FormLoad.h"
 #include "AppTitle.h"
 #include "ApplySkin.h"
 #include "AudioEngine.h"
@@ -7,7 +8,7 @@
 #include "FileList.h"
 #include "FileProbes.h"
 #include "Form1.h"
-#include "FormHandlers.h"
+#include "HandlerLocations.h"
 #include "HomePage.h"
 #include "PlayerControl.h"
 #include "Procedure.h"

@@ -1,5 +1,6 @@
 // The close request and the unload.
-#include "FormHandlers.h"
+#include "Shutdown.h"
+#include "HandlerLocations.h"
 #include "Procedure.h"
 #include "Services.h"
 

@@ -60,7 +60,7 @@ bool FileExists(const QString& path)
     return QFileInfo(path).lastModified().isValid();
 }
 
-QString ordinaryFileName(const QString& path)
+QString visibleRegularFileName(const QString& path)
 {
 #ifdef Q_OS_WIN
     const QFileInfo info(path);

@@ -2,7 +2,11 @@
 
 #include <QString>
 
-// Questions about single paths that never throw and never block.
+// Questions about single paths that never throw and never block. Three checks, for three
+// callers, that answer differently for the same path: FileIsPresent (the list of tests: can a
+// regular file be opened?), FileExists (the cursor and skin files: does the path name anything
+// with a time stamp, hidden or a folder alike?) and visibleRegularFileName (the play button: a
+// regular file that is not hidden, by name).
 
 // True when the path is a regular file that can be opened. Never blocks (a FIFO or a device
 // is not waited on), never reads, and a folder never passes.
@@ -20,4 +24,4 @@ bool FileExists(const QString& path);
 
 // The name of the ordinary file at `path` (a regular file that is not hidden), or "" when
 // there is none.
-QString ordinaryFileName(const QString& path);
+QString visibleRegularFileName(const QString& path);

@@ -37,7 +37,7 @@ QString skinPath(const Form1& form)
 
 void ApplySkin(Form1& form, SkinDispatch& skin)
 {
-    if (ordinaryFileName(skinPath(form)).isEmpty())
+    if (visibleRegularFileName(skinPath(form)).isEmpty())
         return;
 
     setBackColorByName(form, kButtonFace);

@@ -35,7 +35,7 @@ constexpr int twips(int value)
 // the names the program has always given them:
 //   Form1                the main window
 //   Frame2, Combo1       the "Select Test" frame and its drop-down list of tests
-//   Frame3, Slider1      the "Volume" frame and its slider (0..100)
+//   Frame3, Slider1      the "Volume" frame and its slider (1..100)
 //   Label2, Slider2      "Pitch" and the rate slider (1..50), below the visible area
 //   PushButton1          the play button ("Play Test" / "Stop")
 //   WindowsMediaPlayer1  the player control, hidden below the visible area

@@ -1,6 +1,6 @@
 #include "Form1.h"
 #include "FormEvents.h"
-#include "FormHandlers.h"
+#include "FormLoad.h"
 #include "MonitorRecorder.h"
 #include "SoundEngine.h"
 #include "SpecialFile.h"

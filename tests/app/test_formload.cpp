@@ -2,7 +2,7 @@
 #include "BuildSettings.h"
 #include "Form1.h"
 #include "FormEvents.h"
-#include "FormHandlers.h"
+#include "FormLoad.h"
 #include "PlayerControl.h"
 #include "SkinFramework.h"
 #include "SpecialFile.h"

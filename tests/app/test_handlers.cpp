@@ -1,8 +1,10 @@
+#include "ControlHandlers.h"
 #include "CursorFile.h"
 #include "Form1.h"
 #include "FormEvents.h"
-#include "FormHandlers.h"
+#include "FormLoad.h"
 #include "PlayerControl.h"
+#include "Shutdown.h"
 #include "TestServices.h"
 #include "WiredWindow.h"
 

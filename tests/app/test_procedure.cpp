@@ -1,10 +1,11 @@
 #include "BuildSettings.h"
+#include "ControlHandlers.h"
 #include "ErrorReport.h"
-#include "FormHandlers.h"
-#include "HandlerGuard.h"
+#include "HandlerLocations.h"
 #include "Procedure.h"
 #include "RecordingReportBox.h"
 #include "RunTimeError.h"
+#include "UnguardedHandler.h"
 
 #include <QTest>
 

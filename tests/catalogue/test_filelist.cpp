@@ -152,7 +152,7 @@ private slots:
         const NameList list = GetFileList(folder.sounds(), "*.*");
         QCOMPARE(namesOf(list), QStringList{shown});
         QVERIFY(FileIsPresent(folder.sounds() + '/' + shown));
-        QCOMPARE(ordinaryFileName(folder.sounds() + '/' + shown), shown);
+        QCOMPARE(visibleRegularFileName(folder.sounds() + '/' + shown), shown);
     }
 
     void anyBytesSurviveTheRoundTrip()
@@ -170,10 +170,10 @@ private slots:
     {
         TestFolder folder;
         folder.addSounds({"Tone.mp3", ".Hidden.mp3"});
-        QCOMPARE(ordinaryFileName(folder.sounds() + "/Tone.mp3"), QString("Tone.mp3"));
-        QCOMPARE(ordinaryFileName(folder.sounds() + "/.Hidden.mp3"), QString());
-        QCOMPARE(ordinaryFileName(folder.sounds()), QString());
-        QCOMPARE(ordinaryFileName(folder.sounds() + "/missing.mp3"), QString());
+        QCOMPARE(visibleRegularFileName(folder.sounds() + "/Tone.mp3"), QString("Tone.mp3"));
+        QCOMPARE(visibleRegularFileName(folder.sounds() + "/.Hidden.mp3"), QString());
+        QCOMPARE(visibleRegularFileName(folder.sounds()), QString());
+        QCOMPARE(visibleRegularFileName(folder.sounds() + "/missing.mp3"), QString());
     }
 };
 

@@ -1,12 +1,13 @@
 // Fuzz target for the stored values: both conversions on any text, then the whole startup
 // restoring "Combo1", "Volume" and "Pitch" from that text. Built for libFuzzer with clang,
 // and as a plain program that replays the kept corpus in the regular test suite.
+#include "BrowserLauncher.h"
 #include "Conversions.h"
 #include "FakeEngine.h"
 #include "Form1.h"
-#include "FormHandlers.h"
-#include "HomePage.h"
+#include "FormLoad.h"
 #include "PlayerControl.h"
+#include "RandomDraw.h"
 #include "RecordingReportBox.h"
 #include "Services.h"
 #include "SettingsStore.h"

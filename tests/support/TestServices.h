@@ -1,7 +1,8 @@
 #pragma once
 
+#include "BrowserLauncher.h"
 #include "FakeEngine.h"
-#include "HomePage.h"
+#include "RandomDraw.h"
 #include "RecordingReportBox.h"
 #include "Services.h"
 #include "SettingsStore.h"
