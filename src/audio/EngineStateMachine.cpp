@@ -166,10 +166,9 @@ void EngineStateMachine::outputReady()
     if (m_state != State::Opening)
         return;
     if (const std::optional<OutputDevice> actual = m_out.streamDevice()) {
-        if (m_placement == AudioOutput::Placement::ByServer &&
-            outputLayoutFor(actual->speakers) != m_mixer.layout()) {
-            // Placed on a device laid out otherwise than expected: opened again there, as it is
-            // laid out, within the same time limit.
+        if (outputLayoutFor(actual->speakers) != m_mixer.layout()) {
+            // Placed (or moved while it opened) on a device laid out otherwise than expected:
+            // opened again there, as it is laid out, within the same time limit.
             m_out.close();
             open(*actual, AudioOutput::Placement::OnDevice);
             return;
