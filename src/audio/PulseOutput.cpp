@@ -99,6 +99,13 @@ struct PulseOutput::Callbacks {
     static void contextState(pa_context* context, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
+        // The library's thread takes the server's requests for more sound: it must keep up too.
+        // Raised from its first callback there (a call queued for it at once would be left
+        // undone, and its memory kept, by an output let go before the thread got to it); the
+        // first states are told on the thread that connects.
+        if (pa_threaded_mainloop_in_thread(self->m_loop) &&
+            !std::exchange(self->m_loopRaised, true))
+            runThisThreadAheadOfOrdinaryWork();
         switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY:
             // Told of every change of the default device, or of a device, from now on.
@@ -211,13 +218,6 @@ PulseOutput::PulseOutput(OutputEvents& events)
     if (m_loop && pa_threaded_mainloop_start(m_loop) < 0) {
         pa_threaded_mainloop_free(m_loop);
         m_loop = nullptr;
-    }
-    // The library's thread takes the server's requests for more sound: it must keep up too.
-    if (m_loop) {
-        Locked locked(m_loop);
-        pa_threaded_mainloop_once_unlocked(
-            m_loop, [](pa_threaded_mainloop*, void*) { runThisThreadAheadOfOrdinaryWork(); },
-            nullptr);
     }
 }
 

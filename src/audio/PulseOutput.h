@@ -68,4 +68,5 @@ private:
     int m_frameBytes = 0;
     pa_usec_t m_askedAt = 0;       // when the latest unanswered request for sound came
     pa_usec_t m_longestAnswer = 0; // since the last underflow
+    bool m_loopRaised = false;     // libpulse's thread runs at the real-time priority
 };
