@@ -155,6 +155,7 @@ struct PulseOutput::Callbacks {
         auto* self = static_cast<PulseOutput*>(data);
         switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
+            self->renameStream();
             // Ready once it is known where the server put it.
             self->askStreamDevice([](OutputEvents& events) { events.outputReady(); });
             return;
@@ -340,6 +341,7 @@ void PulseOutput::open(const OutputDevice& device, Placement placement, const Sp
     const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(rate), map.channels};
     Properties properties;
     properties.set(PA_PROP_MEDIA_ROLE, "test").set(PA_PROP_MEDIA_NAME, m_streamName);
+    m_named = m_streamName;
     m_stream = pa_stream_new_with_proplist(m_context, m_streamName.c_str(), &format, &map,
                                            properties.get());
     if (!m_stream) {
@@ -393,10 +395,17 @@ void PulseOutput::setStreamName(const std::string& name)
     if (name == m_streamName)
         return;
     m_streamName = name;
-    if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+    renameStream();
+}
+
+// A stream is renamed once it is ready: a name given while it opened is passed on then.
+void PulseOutput::renameStream()
+{
+    if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY || m_streamName == m_named)
         return;
+    m_named = m_streamName;
     Properties properties;
-    properties.set(PA_PROP_MEDIA_NAME, name);
+    properties.set(PA_PROP_MEDIA_NAME, m_named);
     forget(
         pa_stream_proplist_update(m_stream, PA_UPDATE_REPLACE, properties.get(), nullptr, nullptr));
 }

@@ -50,6 +50,7 @@ private:
     void askDefaultDevice();
     void askStreamDevice(void (*then)(OutputEvents&));
     void fail();
+    void renameStream();
 
     OutputEvents& m_events;
     pa_threaded_mainloop* m_loop = nullptr;
@@ -62,6 +63,7 @@ private:
     pa_operation* m_streamDeviceQuery = nullptr; // cancelled with its stream
     void (*m_thenTell)(OutputEvents&) = nullptr; // once the stream's device is known
     std::string m_streamName = "Test sound";
+    std::string m_named;     // the name the server has for the stream
     bool m_answered = false; // the first question about the default device was answered
     bool m_failed = false;
     std::string m_error;
