@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config file clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libsndfile1-dev libsamplerate0-dev libmp3lame-dev libpulse-dev
+  espeak-ng
   fonts-liberation2
   lintian desktop-file-utils appstream
   pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber

@@ -2,6 +2,7 @@
 #include "FileList.h"
 #include "Pack.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -29,6 +30,74 @@ int runTonegen(const QStringList& args, QString* errors = nullptr)
     if (errors)
         *errors = QString::fromLocal8Bit(p.readAllStandardError());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+std::vector<float> slice(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    return std::vector<float>(x.begin() + long(from), x.begin() + long(std::min(to, x.size())));
+}
+
+// The spoken part of [from, to): from its first to its last sample above -60 dBFS.
+std::pair<std::size_t, std::size_t> spokenPart(const std::vector<float>& x, std::size_t from,
+                                               std::size_t to)
+{
+    while (from < to && std::fabs(x[from]) < 1e-3f)
+        ++from;
+    while (to > from && std::fabs(x[to - 1]) < 1e-3f)
+        --to;
+    return {from, to};
+}
+
+// A spoken check, step by step (3 s each): the name in the first second on its channel (the
+// front pair for the LFE), then a 1.5 s burst on that channel, then 0.5 s of silence.
+void checkSpokenSteps(const Decoded& sound, std::size_t channels)
+{
+    constexpr std::size_t kSecond = 44100;
+    QCOMPARE(sound.frames(), channels * 3 * kSecond);
+    for (std::size_t c = 0; c < channels; ++c) {
+        const bool lfe = c == std::size_t(kLfeChannel);
+        const std::size_t at = c * 3 * kSecond, burstAt = at + kSecond, end = burstAt + 2 * kSecond;
+        const auto step = QStringLiteral("step %1: ").arg(c);
+        for (std::size_t k = 0; k < channels; ++k) {
+            const auto& x = sound.channels[k];
+            const bool speaks = lfe ? k < 2 : k == c;
+            if (speaks) {
+                // Speech, not noise or a tone: most of it in the speech band, at the level
+                // every name has.
+                const auto [from, to] = spokenPart(x, at, burstAt);
+                const double spoken = rmsDb(x, from, to);
+                const double band = spoken + 10 * std::log10(energyShareInBand(slice(x, from, to),
+                                                                               44100, 300, 3400));
+                QVERIFY2(band > -22 && std::fabs(spoken + 20) <= 1,
+                         qPrintable(step + QStringLiteral("band %1 dB, spoken %2 dB on %3")
+                                               .arg(band)
+                                               .arg(spoken)
+                                               .arg(k)));
+                // Its end well before the burst: 0.1 s of silence at least.
+                QVERIFY2(peakDb(x, burstAt - kSecond / 10, burstAt) < -90, qPrintable(step));
+            } else {
+                QVERIFY2(peakDb(x, at, burstAt) < -90, qPrintable(step + QString::number(k)));
+            }
+            if (k != c)
+                QVERIFY2(peakDb(x, burstAt, end) < -90, qPrintable(step + QString::number(k)));
+        }
+        const auto burst = slice(sound.channels[c], burstAt, burstAt + 3 * kSecond / 2);
+        QVERIFY2(std::fabs(rmsDb(burst) + 20) <= 0.2,
+                 qPrintable(step + QString::number(rmsDb(burst))));
+        const double share = energyShareInBand(burst, 44100, lfe ? 27 : 450, lfe ? 88 : 2200);
+        QVERIFY2(share > 0.98, qPrintable(step + QString::number(share)));
+        // Silence after the burst, clear of the codec's last block.
+        QVERIFY2(peakDb(sound.channels[c], burstAt + 3 * kSecond / 2 + kSecond / 20, end) < -90,
+                 qPrintable(step));
+    }
+}
+
+QByteArray sha256(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
 }
 
 } // namespace
@@ -82,6 +151,10 @@ private slots:
             QVERIFY(std::fabs(channel.front()) < 1e-3 && std::fabs(channel.back()) < 1e-3);
             QVERIFY(largestStep(channel, 0, 64) < 0.01);
             QVERIFY(largestStep(channel, n - 64, n) < 0.01);
+        }
+        if (description.startsWith("Spoken")) {
+            checkSpokenSteps(sound, channels);
+            return;
         }
         if (description.contains("in turn")) {
             // 1.5 s on each channel, 0.5 s apart: its level there, every other channel silent.
@@ -166,6 +239,23 @@ private slots:
         const QByteArray first = a.readAll();
         QVERIFY(first.size() > 10000);
         QCOMPARE(first, b.readAll());
+    }
+
+    // The spoken checks made again from scratch, espeak-ng's speech included, are the same bytes
+    // as the build's.
+    void theSpokenChecksAreTheSameOnEveryBuild()
+    {
+        QTemporaryDir dir;
+        QString errors;
+        QCOMPARE(runTonegen({"speech", ESPEAK_NG, dir.filePath("speech")}, &errors), 0);
+        QCOMPARE(runTonegen({"pack", dir.filePath("sounds"), dir.filePath("speech")}, &errors), 0);
+        const QStringList spoken{"32 Channel check stereo (spoken)",
+                                 "33 Channel check 5.1 (spoken)", "34 Channel check 7.1 (spoken)"};
+        for (const QString& name : spoken) {
+            const QByteArray built = sha256(packFile(name));
+            QVERIFY2(!built.isEmpty(), qPrintable(name));
+            QCOMPARE(sha256(dir.filePath("sounds/" + name + ".mp3")), built);
+        }
     }
 
     void aSingleSignalIsMadeAsAsked()

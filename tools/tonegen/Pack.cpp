@@ -1,6 +1,9 @@
 #include "Pack.h"
 
 #include "FlacWriter.h"
+#include "Speech.h"
+
+#include <QDir>
 
 namespace {
 
@@ -12,7 +15,7 @@ QString hz(double f)
 
 } // namespace
 
-std::vector<PackItem> defaultPack()
+std::vector<PackItem> defaultPack(const QString& speechFolder)
 {
     std::vector<PackItem> pack;
     int number = 1;
@@ -72,12 +75,14 @@ std::vector<PackItem> defaultPack()
             [f] { return onlyOn(sineTone(f, 10, -12, Channels::Left), 6, kLfeChannel); });
     // Each channel in turn: speech-band noise any speaker plays, low noise on the LFE channel,
     // which a receiver passes only below about 120 Hz.
-    const auto inTurn = [](int channels) {
+    const auto burst = [](int c) {
+        return c == kLfeChannel ? pinkNoise(30, 80, 1.5, -20, Channels::Left, 10 + c)
+                                : pinkNoise(500, 2000, 1.5, -20, Channels::Left, 10 + c);
+    };
+    const auto inTurn = [burst](int channels) {
         std::vector<Signal> bursts;
         for (int c = 0; c < channels; ++c)
-            bursts.push_back(c == kLfeChannel
-                                 ? pinkNoise(30, 80, 1.5, -20, Channels::Left, 10 + c)
-                                 : pinkNoise(500, 2000, 1.5, -20, Channels::Left, 10 + c));
+            bursts.push_back(burst(c));
         return eachInTurn(bursts, kFadeSeconds, 0.5);
     };
     add(QStringLiteral("Channel check 5.1"),
@@ -88,6 +93,33 @@ std::vector<PackItem> defaultPack()
         QStringLiteral("Pink noise bursts, 500 Hz to 2 kHz (LFE 30 Hz to 80 Hz), -20 dBFS RMS, "
                        "1.5 s on each channel of 7.1 in turn: FL FR FC LFE RL RR SL SR, 16 s"),
         [inTurn] { return inTurn(8); });
+    // The same bursts, each after its channel's name, so that nobody has to count bursts. The
+    // LFE cannot carry speech, so "subwoofer" is said on the front pair: a user without a
+    // subwoofer still hears which step plays.
+    const auto spoken = [speechFolder, burst](int channels) {
+        std::vector<SpokenStep> steps;
+        for (int c = 0; c < channels; ++c) {
+            const QString file = channelNames()[std::size_t(c)].file + ".wav";
+            steps.push_back({loadSpeech(QDir(speechFolder).filePath(file), -20, kFadeSeconds),
+                             c == kLfeChannel ? std::vector<int>{0, 1} : std::vector<int>{c},
+                             burst(c), c});
+        }
+        return spokenInTurn(steps, channels, kNameSeconds, kFadeSeconds, 0.5);
+    };
+    add(QStringLiteral("Channel check stereo (spoken)"),
+        QStringLiteral("Spoken names and pink noise bursts, 500 Hz to 2 kHz, -20 dBFS RMS: each "
+                       "channel of stereo says its name, then sounds 1.5 s: FL FR, 6 s"),
+        [spoken] { return spoken(2); });
+    add(QStringLiteral("Channel check 5.1 (spoken)"),
+        QStringLiteral("Spoken names and pink noise bursts, 500 Hz to 2 kHz (LFE 30 Hz to 80 Hz), "
+                       "-20 dBFS RMS: each channel of 5.1 says its name (LFE on the front pair), "
+                       "then sounds 1.5 s: FL FR FC LFE RL RR, 18 s"),
+        [spoken] { return spoken(6); });
+    add(QStringLiteral("Channel check 7.1 (spoken)"),
+        QStringLiteral("Spoken names and pink noise bursts, 500 Hz to 2 kHz (LFE 30 Hz to 80 Hz), "
+                       "-20 dBFS RMS: each channel of 7.1 says its name (LFE on the front pair), "
+                       "then sounds 1.5 s: FL FR FC LFE RL RR SL SR, 24 s"),
+        [spoken] { return spoken(8); });
     return pack;
 }
 

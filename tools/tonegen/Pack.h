@@ -16,10 +16,13 @@ struct PackItem {
 };
 
 inline constexpr double kFadeSeconds = 0.020;
+// Each step of a spoken check: the name within this time, then the burst.
+inline constexpr double kNameSeconds = 1.0;
 // The LFE channel's place (from 0) in 5.1 and 7.1, in WAVE order.
 inline constexpr int kLfeChannel = 3;
 
 // Writes a sound of the pack: MP3 for stereo, FLAC for more channels (whatever the name).
 void writeSound(const QString& path, const Signal& signal, const Tags& tags);
 
-std::vector<PackItem> defaultPack();
+// The spoken checks read their channel names from `speechFolder` (see Speech.h) when made.
+std::vector<PackItem> defaultPack(const QString& speechFolder = {});

@@ -2,8 +2,10 @@
 
 #include "Fft.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <stdexcept>
 
 namespace {
 
@@ -151,6 +153,29 @@ Signal eachInTurn(const std::vector<Signal>& bursts, double fadeSeconds, double 
         applyFades(burst, fadeSeconds);
         out.samples.insert(out.samples.end(), burst.samples.begin(), burst.samples.end());
         out.samples.resize(out.samples.size() + framesFor(gapSeconds) * std::size_t(channels));
+    }
+    return out;
+}
+
+Signal spokenInTurn(const std::vector<SpokenStep>& steps, int channels, double nameSeconds,
+                    double fadeSeconds, double gapSeconds)
+{
+    const std::size_t n = std::size_t(channels);
+    const std::size_t nameFrames = framesFor(nameSeconds);
+    Signal out{channels, {}};
+    for (const SpokenStep& step : steps) {
+        if (step.name.frames() + framesFor(0.1) > nameFrames)
+            throw std::runtime_error("a spoken name is too long for its place before the burst");
+        const std::size_t at = out.frames();
+        Signal burst = onlyOn(step.burst, channels, step.channel);
+        applyFades(burst, fadeSeconds);
+        out.samples.resize((at + nameFrames + burst.frames() + framesFor(gapSeconds)) * n);
+        for (std::size_t i = 0; i < step.name.frames(); ++i)
+            for (int c : step.nameOn)
+                out.samples[(at + i) * n + std::size_t(c)] =
+                    step.name.samples[i * std::size_t(step.name.channels)];
+        std::copy(burst.samples.begin(), burst.samples.end(),
+                  out.samples.begin() + long((at + nameFrames) * n));
     }
     return out;
 }

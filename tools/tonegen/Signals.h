@@ -41,6 +41,22 @@ Signal onlyOn(const Signal& source, int channels, int channel);
 // each faded over `fadeSeconds` at both ends and followed by `gapSeconds` of silence.
 Signal eachInTurn(const std::vector<Signal>& bursts, double fadeSeconds, double gapSeconds);
 
+// One step of a spoken channel check: a name (mono) said on the channels `nameOn`, then the
+// first channel of `burst` on channel `channel`.
+struct SpokenStep {
+    Signal name;
+    std::vector<int> nameOn;
+    Signal burst;
+    int channel = 0;
+};
+
+// The steps one after the other, each in a slot of `nameSeconds`, the burst's length and
+// `gapSeconds`: the name from the slot's start, the burst (faded over `fadeSeconds`) after
+// `nameSeconds`, then silence. Fixed slots put every step at a known time whatever the name's
+// length. Throws std::runtime_error when a name leaves less than 0.1 s before its burst.
+Signal spokenInTurn(const std::vector<SpokenStep>& steps, int channels, double nameSeconds,
+                    double fadeSeconds, double gapSeconds);
+
 // Turns one channel upside down.
 void invert(Signal& signal, int channel);
 

@@ -1,7 +1,8 @@
 // Makes low-frequency test sounds (MP3, or FLAC for more than two channels, all named ".mp3"):
 // the default pack, or one signal.
 //
-//   tonegen pack FOLDER
+//   tonegen speech ESPEAK-NG FOLDER   (the spoken channel names, made with espeak-ng)
+//   tonegen pack FOLDER SPEECH-FOLDER
 //   tonegen sine  --frequency HZ [--seconds S] [--level DBFS] [--channel both|left|right] --output
 //   FILE tonegen sweep --from HZ --to HZ [--seconds S] [--level DBFS] [--channel ...] --output FILE
 //   tonegen noise --from HZ --to HZ [--seconds S] [--level DBFS] [--channel ...] --output FILE
@@ -10,6 +11,7 @@
 
 #include "Mp3Writer.h"
 #include "Pack.h"
+#include "Speech.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,11 +111,11 @@ int runSingle(const QString& kind, const QStringList& args)
     return 0;
 }
 
-int runPack(const QString& folder)
+int runPack(const QString& folder, const QString& speechFolder)
 {
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("cannot create " + folder).toStdString());
-    for (const PackItem& item : defaultPack()) {
+    for (const PackItem& item : defaultPack(speechFolder)) {
         Signal signal = item.make();
         applyFades(signal, kFadeSeconds);
         writeSound(QDir(folder).filePath(item.name + ".mp3"), signal, item.tags);
@@ -128,11 +130,16 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     try {
-        if (args.size() == 2 && args[0] == "pack")
-            return runPack(args[1]);
-        if (!args.isEmpty() && args[0] != "pack")
+        if (args.size() == 3 && args[0] == "pack")
+            return runPack(args[1], args[2]);
+        if (args.size() == 3 && args[0] == "speech") {
+            makeSpeech(args[1], args[2]);
+            return 0;
+        }
+        if (!args.isEmpty() && args[0] != "pack" && args[0] != "speech")
             return runSingle(args[0], args.mid(1));
-        throw UsageError("usage: tonegen pack FOLDER | tonegen sine|sweep|noise --output FILE ...");
+        throw UsageError("usage: tonegen pack FOLDER SPEECH-FOLDER | tonegen speech ESPEAK-NG "
+                         "FOLDER | tonegen sine|sweep|noise --output FILE ...");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tonegen: %s\n", e.what());
         return 2;

@@ -1,0 +1,136 @@
+#include "Audio.h"
+#include "MonitorRecorder.h"
+#include "Pack.h"
+#include "SoundEngine.h"
+
+#include <QProcess>
+#include <QTest>
+#include <cmath>
+
+// The spoken 5.1 channel check through the engine, as the device's monitor records it, each
+// channel by name: every step's name, then its burst, on the speakers the README promises.
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kSilentDb = -60;
+constexpr double kMinus3dB = 0.70710678;
+constexpr double kStep = 3.0; // name slot, burst, gap
+
+const QStringList kStereo{"front-left", "front-right"};
+const QStringList k51{"front-left", "front-right", "front-center",
+                      "lfe",        "rear-left",   "rear-right"};
+
+// Gains from each file channel (rows) to each recorded channel (columns).
+using Gains = QList<QList<double>>;
+
+std::size_t at(double seconds)
+{
+    return std::size_t(seconds * kRate);
+}
+
+std::size_t firstSound(const std::vector<std::vector<float>>& channels, double db)
+{
+    const std::size_t window = kRate / 100;
+    for (std::size_t from = 0; from + window <= channels[0].size(); from += window / 2)
+        for (const auto& c : channels)
+            if (rmsDb(c, from, from + window) > db)
+                return from;
+    return SIZE_MAX;
+}
+
+double speechBandDb(const std::vector<float>& x, std::size_t from, std::size_t to)
+{
+    const std::vector<float> part(x.begin() + long(from), x.begin() + long(to));
+    return rmsDb(part) + 10 * std::log10(energyShareInBand(part, kRate, 300, 3400));
+}
+
+QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to)
+{
+    QStringList out;
+    for (const auto& c : channels)
+        out << QString::number(rmsDb(c, from, to), 'f', 1);
+    return out.join(' ');
+}
+
+} // namespace
+
+class TestSpokenChecks : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!MonitorRecorder::available())
+            QFAIL("no private sound server: run through scripts/test.sh");
+    }
+    void cleanup()
+    {
+        QProcess::execute("pactl", {"set-default-sink", qEnvironmentVariable("OPT_PULSE_SINK")});
+    }
+
+    void eachStepSaysItsNameThenSoundsInOrder_data()
+    {
+        QTest::addColumn<QString>("sink");
+        QTest::addColumn<QStringList>("speakers");
+        QTest::addColumn<Gains>("gains");
+        Gains identity(6, QList<double>(6, 0.0));
+        for (int c = 0; c < 6; ++c)
+            identity[c][c] = 1.0;
+        QTest::newRow("on 5.1") << "opt_51" << k51 << identity;
+        // Folded: centre and rears into the fronts at -3 dB, the LFE burst gone; "subwoofer"
+        // is still said on the fronts.
+        const double h = kMinus3dB;
+        QTest::newRow("on stereo") << qEnvironmentVariable("OPT_PULSE_SINK") << kStereo
+                                   << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}};
+    }
+    void eachStepSaysItsNameThenSoundsInOrder()
+    {
+        QFETCH(QString, sink);
+        QFETCH(QStringList, speakers);
+        QFETCH(Gains, gains);
+        QCOMPARE(QProcess::execute("pactl", {"set-default-sink", sink}), 0);
+        SoundEngine engine;
+        engine.setVolume(100);
+        MonitorRecorder recorder(sink, speakers);
+        recorder.wait(300);
+        engine.play(QStringLiteral(PACK_DIR "/33 Channel check 5.1 (spoken).mp3"));
+        recorder.wait(int(6 * kStep * 1000) + 2000);
+        const auto& heard = recorder.channels;
+        // The first sound is the first name's start.
+        const std::size_t start = firstSound(heard, -50);
+        QVERIFY2(start != SIZE_MAX, "nothing was heard");
+        QVERIFY2(start + at(6 * kStep) <= heard[0].size(), "the recording ended early");
+        for (int step = 0; step < 6; ++step) {
+            const std::size_t slot = start + at(step * kStep);
+            // The name: on its own channel, on the front pair for the LFE.
+            const QList<int> said = step == kLfeChannel ? QList<int>{0, 1} : QList<int>{step};
+            const std::size_t nameFrom = slot + at(0.05), nameTo = slot + at(0.45);
+            const std::size_t burstFrom = slot + at(kNameSeconds + 0.1),
+                              burstTo = slot + at(kNameSeconds + 1.4);
+            for (int k = 0; k < speakers.size(); ++k) {
+                const auto& x = heard[std::size_t(k)];
+                const auto where = QStringLiteral("step %1, %2: ").arg(step).arg(speakers[k]);
+                double speech = 0;
+                for (int c : said)
+                    speech = std::max(speech, gains[c][k]);
+                if (speech > 0) {
+                    const double band = speechBandDb(x, nameFrom, nameTo);
+                    QVERIFY2(band > -30 + 20 * std::log10(speech),
+                             qPrintable(where + QString::number(band) + " dB of speech"));
+                } else {
+                    QVERIFY2(peakDb(x, slot + at(0.03), slot + at(kNameSeconds - 0.05)) < kSilentDb,
+                             qPrintable(where + levels(heard, nameFrom, nameTo)));
+                }
+                const double burst = gains[step][k];
+                const double db = rmsDb(x, burstFrom, burstTo);
+                const bool right = burst > 0 ? std::fabs(db - (-20 + 20 * std::log10(burst))) < 1
+                                             : peakDb(x, burstFrom, burstTo) < kSilentDb;
+                QVERIFY2(right, qPrintable(where + QStringLiteral("burst %1 dB; all: %2")
+                                                       .arg(db)
+                                                       .arg(levels(heard, burstFrom, burstTo))));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSpokenChecks)
+#include "test_spokenchecks.moc"
