@@ -45,17 +45,6 @@ Gains identity(int channels)
     return g;
 }
 
-// The first frame of [from, to) where any channel is louder than `db` in a 10 ms window.
-std::size_t firstSound(const std::vector<std::vector<float>>& channels, double db)
-{
-    const std::size_t window = kRate / 100;
-    for (std::size_t at = 0; at + window <= channels[0].size(); at += window / 2)
-        for (const auto& c : channels)
-            if (rmsDb(c, at, at + window) > db)
-                return at;
-    return SIZE_MAX;
-}
-
 // Writes the channels in the given format, declaring the layout where one is given.
 bool writeSound(const QString& path, const std::vector<std::vector<float>>& channels, int format,
                 std::vector<int> layout = {})
@@ -81,14 +70,6 @@ bool writeSound(const QString& path, const std::vector<std::vector<float>>& chan
     const auto count = sf_count_t(channels[0].size());
     const bool written = sf_writef_float(file, frames.data(), count) == count;
     return sf_close(file) == 0 && written;
-}
-
-QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to)
-{
-    QStringList out;
-    for (const auto& c : channels)
-        out << QString::number(rmsDb(c, from, to), 'f', 1);
-    return out.join(' ');
 }
 
 } // namespace

@@ -28,28 +28,10 @@ std::size_t at(double seconds)
     return std::size_t(seconds * kRate);
 }
 
-std::size_t firstSound(const std::vector<std::vector<float>>& channels, double db)
-{
-    const std::size_t window = kRate / 100;
-    for (std::size_t from = 0; from + window <= channels[0].size(); from += window / 2)
-        for (const auto& c : channels)
-            if (rmsDb(c, from, from + window) > db)
-                return from;
-    return SIZE_MAX;
-}
-
 double speechBandDb(const std::vector<float>& x, std::size_t from, std::size_t to)
 {
     const std::vector<float> part(x.begin() + long(from), x.begin() + long(to));
     return rmsDb(part) + 10 * std::log10(energyShareInBand(part, kRate, 300, 3400));
-}
-
-QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to)
-{
-    QStringList out;
-    for (const auto& c : channels)
-        out << QString::number(rmsDb(c, from, to), 'f', 1);
-    return out.join(' ');
 }
 
 } // namespace

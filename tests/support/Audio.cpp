@@ -3,6 +3,7 @@
 #include "Fft.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -155,4 +156,22 @@ std::size_t largestStepAt(const std::vector<float>& x)
             at = i;
         }
     return at;
+}
+
+std::size_t firstSound(const std::vector<std::vector<float>>& channels, double db)
+{
+    const std::size_t window = 44100 / 100;
+    for (std::size_t from = 0; from + window <= channels[0].size(); from += window / 2)
+        for (const auto& c : channels)
+            if (rmsDb(c, from, from + window) > db)
+                return from;
+    return SIZE_MAX;
+}
+
+QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to)
+{
+    QStringList out;
+    for (const auto& c : channels)
+        out << QString::number(rmsDb(c, from, to), 'f', 1);
+    return out.join(' ');
 }

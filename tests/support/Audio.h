@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 // Decoded sound for measurements: the first two channels (the first twice for mono), and every
@@ -45,3 +46,9 @@ std::size_t largestStepAt(const std::vector<float>& x);
 // dropped a block: said, with the count of times the stream ran dry, and true.
 bool holesAreNotOurs(const std::vector<float>& x, int rate, std::size_t from, std::size_t to,
                      unsigned long long underflows, unsigned long long late);
+
+// The first frame where any channel is louder than `db` over 10 ms, at 44.1 kHz; SIZE_MAX when
+// none is.
+std::size_t firstSound(const std::vector<std::vector<float>>& channels, double db);
+// Each channel's RMS level over [from, to), in dB, for failure messages.
+QString levels(const std::vector<std::vector<float>>& channels, std::size_t from, std::size_t to);
