@@ -16,7 +16,7 @@ TARGET=fuzz_settings "$root/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelW
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
 # A failed run shows what the private servers said: a fresh machine once lost its PulseAudio.
 trap '[ "${status:-0}" = 0 ] || { tail -n 40 "$runtime"/pulse/pulse.log 2>/dev/null
-  grep -Hi "xrun\|overrun\|underrun\|error" "$runtime"/pipewire/*.log 2>/dev/null | tail -n 40; }
+  grep -Hi "xrun\|overrun\|underrun\|move\|target" "$runtime"/pipewire/*.log 2>/dev/null | tail -n 60; }
   "$root/scripts/pulse.sh" stop "$runtime/pulse"; "$root/scripts/pipewire.sh" stop "$runtime/pipewire"
   rm -rf "$runtime"' EXIT
 eval "$("$root/scripts/pulse.sh" start "$runtime/pulse")"

@@ -165,10 +165,14 @@ void EngineStateMachine::outputReady()
 {
     if (m_state != State::Opening)
         return;
-    if (const std::optional<OutputDevice> actual = m_out.streamDevice()) {
+    // A stream the server placed: where it landed. (One on a named device is there: PipeWire
+    // may report the default device until its session manager has linked the stream, and then
+    // tells of the move.)
+    const std::optional<OutputDevice> actual = m_out.streamDevice();
+    if (actual && m_placement == AudioOutput::Placement::ByServer) {
         if (outputLayoutFor(actual->speakers) != m_mixer.layout()) {
-            // Placed (or moved while it opened) on a device laid out otherwise than expected:
-            // opened again there, as it is laid out, within the same time limit.
+            // Placed on a device laid out otherwise than expected: opened again there, as it
+            // is laid out, within the same time limit.
             m_out.close();
             open(*actual, AudioOutput::Placement::OnDevice);
             return;
