@@ -4,10 +4,10 @@
 // Our figures are driven in-process: the real main window with the real sound engine, its
 // play button clicked and its sliders moved by code. Sound is timed at the null sink's
 // monitor (see Monitor). Started by bench/run.sh, which provides the sound server and Xvfb.
+#include "BrowserLauncher.h"
 #include "FileList.h"
 #include "Form1.h"
 #include "FormEvents.h"
-#include "BrowserLauncher.h"
 #include "Monitor.h"
 #include "PlayerControl.h"
 #include "RandomDraw.h"
