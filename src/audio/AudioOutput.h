@@ -56,15 +56,12 @@ public:
     // The device that plays by default, as the server last reported it.
     virtual std::optional<OutputDevice> defaultDevice() const = 0;
 
-    // Where a new stream goes: where the server's policy puts it (the user's choice for this
-    // program, else the default device), or on the device named.
-    enum class Placement { ByServer, OnDevice };
     // Opens a stream of 16-bit frames laid out as `layout` at `rate`, keeping about `queue`
-    // queued; outputReady() or outputLost() follows. `device` is where it goes (OnDevice) or
-    // is expected to go (ByServer): a stream laid out as that device is passed to its speakers
-    // unmixed.
-    virtual void open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
-                      int rate, std::chrono::microseconds queue) = 0;
+    // queued, where the server's policy puts it: the device the user chose for this program,
+    // else the default device; outputReady() or outputLost() follows. `device` is where it is
+    // expected to go: a stream laid out as that device is passed to its speakers unmixed.
+    virtual void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+                      std::chrono::microseconds queue) = 0;
     virtual void close() = 0;
     // The device the stream plays on: known once it is ready, and after each move.
     virtual std::optional<OutputDevice> streamDevice() const = 0;

@@ -29,28 +29,11 @@ void EngineStateMachine::play(std::unique_ptr<Voice> voice, const std::string& t
     case State::Corked:
         break;
     }
-    if (m_moving || m_relayout) {
+    if (m_relayout) {
         // Heard on the stream to come; what is held there ends.
         m_pending = std::move(voice);
         m_mixer.stop();
         return;
-    }
-    // A stream the server placed follows the default device by itself; one on a named device
-    // is opened anew, where the server puts it.
-    if (m_placement == AudioOutput::Placement::OnDevice && std::exchange(m_deviceStale, false)) {
-        const std::optional<OutputDevice> device = m_out.defaultDevice();
-        if (device && device->name != m_device.name) {
-            m_pending = std::move(voice);
-            if (m_state == State::Corked || m_idle) {
-                reopen(*device, AudioOutput::Placement::ByServer);
-                return;
-            }
-            // What plays fades out where it is heard; the stream moves once that is played.
-            m_mixer.stop();
-            m_moving = true;
-            fill();
-            return;
-        }
     }
     if (m_state == State::Corked) {
         // A corked stream started again ran dry at its start now and then (in about one run of
@@ -59,8 +42,7 @@ void EngineStateMachine::play(std::unique_ptr<Voice> voice, const std::string& t
         // Expected where the last one played, unless the default device changed since.
         m_pending = std::move(voice);
         const std::optional<OutputDevice> device = m_out.defaultDevice();
-        reopen(device && std::exchange(m_deviceStale, false) ? *device : m_device,
-               AudioOutput::Placement::ByServer);
+        reopen(device && std::exchange(m_deviceStale, false) ? *device : m_device);
         return;
     }
     m_mixer.start(std::move(voice));
@@ -124,29 +106,30 @@ void EngineStateMachine::begin()
     m_state = State::Connecting;
     m_openBy = m_clock.now() + m_timing.openLimit;
     m_deviceStale = false;
+    m_corrected = false;
     if (m_out.connected())
         outputConnected();
     else
         m_out.connect();
 }
 
-void EngineStateMachine::open(const OutputDevice& device, AudioOutput::Placement placement)
+void EngineStateMachine::open(const OutputDevice& device)
 {
     m_device = device;
-    m_placement = placement;
     const SpeakerLayout layout = outputLayoutFor(device.speakers);
     m_mixer.setOutput(device.rate, layout);
     m_frames.reserve(Voice::kUsualBlock * layout.size());
     m_state = State::Opening;
-    m_out.open(device, placement, layout, device.rate, m_queue);
+    m_out.open(device, layout, device.rate, m_queue);
 }
 
 // A new stream in place of the one open, for what is pending or held.
-void EngineStateMachine::reopen(const OutputDevice& device, AudioOutput::Placement placement)
+void EngineStateMachine::reopen(const OutputDevice& device)
 {
     m_out.close();
     m_openBy = m_clock.now() + m_timing.openLimit;
-    open(device, placement);
+    m_corrected = false;
+    open(device);
 }
 
 void EngineStateMachine::outputConnected()
@@ -158,23 +141,21 @@ void EngineStateMachine::outputConnected()
         fail("cannot open the sound output: the sound server has no output device");
         return;
     }
-    open(*device, AudioOutput::Placement::ByServer);
+    open(*device);
 }
 
 void EngineStateMachine::outputReady()
 {
     if (m_state != State::Opening)
         return;
-    // A stream the server placed: where it landed. (One on a named device is there: PipeWire
-    // may report the default device until its session manager has linked the stream, and then
-    // tells of the move.)
-    const std::optional<OutputDevice> actual = m_out.streamDevice();
-    if (actual && m_placement == AudioOutput::Placement::ByServer) {
-        if (outputLayoutFor(actual->speakers) != m_mixer.layout()) {
-            // Placed on a device laid out otherwise than expected: opened again there, as it
-            // is laid out, within the same time limit.
+    // Where the server put it. Laid out otherwise than expected (the user's choice for this
+    // program, say), it is opened again, expected there, within the same time limit; once: a
+    // server that answers otherwise again is taken at its word.
+    if (const std::optional<OutputDevice> actual = m_out.streamDevice()) {
+        if (outputLayoutFor(actual->speakers) != m_mixer.layout() &&
+            !std::exchange(m_corrected, true)) {
             m_out.close();
-            open(*actual, AudioOutput::Placement::OnDevice);
+            open(*actual);
             return;
         }
         m_device = *actual;
@@ -222,18 +203,24 @@ void EngineStateMachine::outputMoved()
     if (!device || (m_state != State::Running && m_state != State::Corked))
         return;
     m_device = *device;
-    if (outputLayoutFor(device->speakers) == m_mixer.layout() || m_finishing || m_moving)
+    if (m_finishing)
+        return;
+    if (m_relayout) {
+        // The latest of quick moves says where the held sound goes on.
+        m_relayout = device;
+        return;
+    }
+    if (outputLayoutFor(device->speakers) == m_mixer.layout())
         return;
     // Laid out otherwise: a corked stream is replaced at the next press anyway; a silent one at
     // once; what plays is held while its fade is played, then goes on laid out for the device.
     if (m_state == State::Corked)
         return;
     if (m_idle) {
-        reopen(*device, AudioOutput::Placement::OnDevice);
+        reopen(*device);
         return;
     }
-    if (!m_relayout)
-        m_mixer.hold();
+    m_mixer.hold();
     m_relayout = device;
     fill();
 }
@@ -296,17 +283,10 @@ void EngineStateMachine::playedOut()
         return;
     }
     if (m_relayout) {
-        const OutputDevice device = *std::exchange(m_relayout, std::nullopt);
-        reopen(device, AudioOutput::Placement::OnDevice);
+        // Where the user moved it is this program's choice now: the server places the new
+        // stream there (or on the default device it followed).
+        reopen(*std::exchange(m_relayout, std::nullopt));
         return;
-    }
-    if (m_moving) {
-        m_moving = false;
-        if (const std::optional<OutputDevice> device = m_out.defaultDevice()) {
-            reopen(*device, AudioOutput::Placement::ByServer);
-            return;
-        }
-        m_pending.reset();
     }
 }
 
@@ -336,7 +316,6 @@ void EngineStateMachine::fail(const std::string& what)
     m_pending.reset();
     m_out.disconnect();
     m_state = State::Closed;
-    m_moving = false;
     m_relayout.reset();
     m_idle = true;
     m_soundEnd.reset();

@@ -20,15 +20,14 @@ class Voice;
 // Closed -> Connecting -> Opening -> Running -> Corked. The stream is opened at the first
 // press where the server puts it (the user's choice for this program, else the default device),
 // laid out as the default device and at its rate; where it lands on a device laid out otherwise,
-// it is opened again on that device, laid out as it. While Running it is written when the output
+// it is opened again, laid out as that device. While Running it is written when the output
 // asks; once the sound has ended and the output says it has been played, it runs dry and waits
 // (a press within the warm spell starts at the server's next block), then it is corked; the
 // next press opens a new stream in its place. When the user (or the server, following the
 // default) moves the stream to a device laid out otherwise, what plays fades out, waits in
-// silence at its place until the fade has been played, and goes on, faded in, on a stream laid
-// out for that device. A press after the default device changed under a stream the server did
-// not move fades out what plays, waits until the fade has been played, and opens anew where
-// the server puts it. A lost output is closed; the next press opens it again.
+// silence at its place until the fade has been played, and goes on, faded in, on a new stream,
+// which the server places where the stream was moved. A lost output is closed; the next press
+// opens it again.
 //
 // The queue grows when the stream runs dry while sound plays (an underflow of ours), then
 // shrinks back slowly to where it started.
@@ -88,11 +87,11 @@ public:
 
 private:
     void begin();
-    void open(const OutputDevice& device, AudioOutput::Placement placement);
+    void open(const OutputDevice& device);
     void fill();
     void playedOut();
     std::size_t prerollFrames() const;
-    void reopen(const OutputDevice& device, AudioOutput::Placement placement);
+    void reopen(const OutputDevice& device);
     void adaptQueue(bool ranDry);
     void fail(const std::string& what);
 
@@ -102,11 +101,10 @@ private:
     Complaint m_complain;
     Mixer m_mixer;
     State m_state = State::Closed;
-    std::unique_ptr<Voice> m_pending; // waits for the stream
-    OutputDevice m_device;            // where the stream plays
-    bool m_deviceStale = false;       // the default device is another since the stream opened
-    bool m_moving = false;            // fading out before opening on the new default device
-    AudioOutput::Placement m_placement = AudioOutput::Placement::ByServer; // of the open stream
+    std::unique_ptr<Voice> m_pending;       // waits for the stream
+    OutputDevice m_device;                  // where the stream plays
+    bool m_deviceStale = false;             // the default device is another since the stream opened
+    bool m_corrected = false;               // opened again where the server put the stream
     std::optional<OutputDevice> m_relayout; // moved there: held until the fade is played
     bool m_finishing = false;
     bool m_exitDone = false;

@@ -322,8 +322,8 @@ void PulseOutput::askStreamDevice(void (*then)(OutputEvents&))
         std::exchange(m_thenTell, nullptr)(m_events);
 }
 
-void PulseOutput::open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
-                       int rate, std::chrono::microseconds queue)
+void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+                       std::chrono::microseconds queue)
 {
     if (!m_loop || !m_context)
         return;
@@ -340,7 +340,11 @@ void PulseOutput::open(const OutputDevice& device, Placement placement, const Sp
     }
     const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(rate), map.channels};
     Properties properties;
-    properties.set(PA_PROP_MEDIA_ROLE, "test").set(PA_PROP_MEDIA_NAME, m_streamName);
+    // PulseAudio keeps the user's choice of device per role unless told otherwise: this
+    // program's own, not that of every program playing test sounds.
+    properties.set(PA_PROP_MEDIA_ROLE, "test")
+        .set(PA_PROP_MEDIA_NAME, m_streamName)
+        .set("module-stream-restore.id", std::string("sink-input-by-application-id:") + APP_ID);
     m_named = m_streamName;
     m_stream = pa_stream_new_with_proplist(m_context, m_streamName.c_str(), &format, &map,
                                            properties.get());
@@ -360,14 +364,14 @@ void PulseOutput::open(const OutputDevice& device, Placement placement, const Sp
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     // Laid out as the device is, the stream must reach each speaker as it is: a server that
-    // remixes spreads a stereo test over the centre and the subwoofer. Placed by the server, it
-    // goes where the user last moved this program's sound (PulseAudio's stream-restore,
-    // WirePlumber's restore-stream), else to the default device, and follows the default while
-    // the user has not chosen; a stream on a named device stays there.
+    // remixes spreads a stereo test over the centre and the subwoofer. No device is named: the
+    // server places the stream where the user last moved this program's sound (PulseAudio's
+    // stream-restore, WirePlumber's restore-stream), else on the default device, which it then
+    // follows. (A stream opened on a named device keeps that device as the user's choice on
+    // PulseAudio even after the user moves it back to the default.)
     const auto flags =
         pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
-    const char* where = placement == Placement::OnDevice ? device.name.c_str() : nullptr;
-    if (pa_stream_connect_playback(m_stream, where, &attr, flags, nullptr, nullptr) < 0)
+    if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         fail();
 }
 

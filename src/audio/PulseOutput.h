@@ -28,8 +28,8 @@ public:
     void disconnect() override;
     bool connected() const override;
     std::optional<OutputDevice> defaultDevice() const override;
-    void open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
-              int rate, std::chrono::microseconds queue) override;
+    void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+              std::chrono::microseconds queue) override;
     void close() override;
     std::optional<OutputDevice> streamDevice() const override;
     void setStreamName(const std::string& name) override;

@@ -262,6 +262,24 @@ private slots:
         QCOMPARE(span(stereo, moved).first, stereo.size());
     }
 
+    // The user moves a playing test to a device laid out otherwise and straight back, before
+    // its fade has played: it goes on where the user left it.
+    void theLatestOfQuickMovesDecides()
+    {
+        const QString tone = writeTone(m_dir, "quick.wav", 200, 2);
+        EngineRig rig(stereoDevice());
+        rig.machine->play(voice(tone));
+        rig.run(0.3);
+        rig.out.move(surround51Device());
+        rig.run(0.005);
+        rig.out.move(stereoDevice());
+        rig.run(0.5);
+        QCOMPARE(rig.out.openedLayout(), stereoDevice().speakers);
+        const auto& left = rig.out.heardOn("stereo", 0);
+        QVERIFY(peakDb(left, left.size() - kRate / 10) > -7);
+        QCOMPARE(span(rig.out.heardOn("5.1", 0), left.size() - kRate / 4).first, left.size());
+    }
+
     // The server plays a block without asking for sound: the stream runs dry while a test
     // plays. That is counted and the queue grows; the end of a sound, after which the stream
     // runs dry on purpose, is not counted; a long quiet spell shrinks the queue back.

@@ -261,6 +261,15 @@ private slots:
         engine.stop();
         on71.wait(300);
         on51.mark();
+        // Moved back to the default device: the program follows the default again.
+        on71.wait(900);
+        useDevice("opt_sink");
+        engine.play(packFile("01 Pink noise 500-2000 Hz (speaker level)"));
+        on71.wait(500);
+        streams = streamsOfThisProcess();
+        QCOMPARE(streams.size(), std::size_t(1));
+        QVERIFY2(streams.front().sink == "opt_sink", qPrintable(streams.front().text));
+        engine.stop();
 
         const auto& h71 = on71.channels;
         const auto& h51 = on51.channels;

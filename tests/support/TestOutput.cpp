@@ -83,13 +83,16 @@ void TestOutput::move(const OutputDevice& device)
     if (!m_stream)
         return;
     m_stream->device = device;
-    m_stream->placed = false;
+    m_stream->placed = !m_chosen;
     post([](OutputEvents& e) { e.outputMoved(); });
 }
 
 void TestOutput::choose(const OutputDevice& device)
 {
+    // Back on the default device, the program follows the default again.
     m_chosen = device;
+    if (device == *m_default)
+        m_chosen.reset();
     know(device);
 }
 
@@ -128,15 +131,14 @@ void TestOutput::disconnect()
     m_connected = false;
 }
 
-void TestOutput::open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
-                      int rate, std::chrono::microseconds queue)
+void TestOutput::open(const OutputDevice&, const SpeakerLayout& layout, int rate,
+                      std::chrono::microseconds queue)
 {
     ++opens;
     ++m_serial;
-    const bool byServer = placement == Placement::ByServer;
-    const OutputDevice where = byServer ? m_chosen.value_or(*m_default) : device;
+    const OutputDevice where = m_chosen.value_or(*m_default);
     know(where);
-    m_stream = Stream{where, layout, rate, false, byServer && !m_chosen, false, {}};
+    m_stream = Stream{where, layout, rate, false, !m_chosen, false, {}};
     m_queue = queue;
     corked = false;
     if (answerOpen)

@@ -44,7 +44,8 @@ public:
     // a stream it placed there, as PulseAudio and WirePlumber do.
     void setDefault(const OutputDevice& device, bool follow = true);
     // The user moves the stream to `device` (which is then this program's own choice, where
-    // the server places its streams from now on), or chooses it while nothing plays.
+    // the server places its streams from now on, unless it is the default device), or chooses
+    // it while nothing plays.
     void move(const OutputDevice& device);
     void choose(const OutputDevice& device);
     // The server goes away.
@@ -74,8 +75,8 @@ public:
     void disconnect() override;
     bool connected() const override { return m_connected; }
     std::optional<OutputDevice> defaultDevice() const override { return m_default; }
-    void open(const OutputDevice& device, Placement placement, const SpeakerLayout& layout,
-              int rate, std::chrono::microseconds queue) override;
+    void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+              std::chrono::microseconds queue) override;
     void close() override;
     std::optional<OutputDevice> streamDevice() const override;
     void setStreamName(const std::string& name) override { streamName = name; }
