@@ -63,7 +63,8 @@ public:
     virtual void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
                       std::chrono::microseconds queue) = 0;
     virtual void close() = 0;
-    // The device the stream plays on: known once it is ready, and after each move.
+    // The device the stream plays on: known soon after it is ready (told as a move), and after
+    // each move.
     virtual std::optional<OutputDevice> streamDevice() const = 0;
     // What the stream is called in the desktop's mixer: the test that plays.
     virtual void setStreamName(const std::string& name) = 0;

@@ -106,7 +106,6 @@ void EngineStateMachine::begin()
     m_state = State::Connecting;
     m_openBy = m_clock.now() + m_timing.openLimit;
     m_deviceStale = false;
-    m_corrected = false;
     if (m_out.connected())
         outputConnected();
     else
@@ -128,7 +127,6 @@ void EngineStateMachine::reopen(const OutputDevice& device)
 {
     m_out.close();
     m_openBy = m_clock.now() + m_timing.openLimit;
-    m_corrected = false;
     open(device);
 }
 
@@ -148,18 +146,6 @@ void EngineStateMachine::outputReady()
 {
     if (m_state != State::Opening)
         return;
-    // Where the server put it. Laid out otherwise than expected (the user's choice for this
-    // program, say), it is opened again, expected there, within the same time limit; once: a
-    // server that answers otherwise again is taken at its word.
-    if (const std::optional<OutputDevice> actual = m_out.streamDevice()) {
-        if (outputLayoutFor(actual->speakers) != m_mixer.layout() &&
-            !std::exchange(m_corrected, true)) {
-            m_out.close();
-            open(*actual);
-            return;
-        }
-        m_device = *actual;
-    }
     m_state = State::Running;
     m_written = 0;
     m_soundEnd.reset();

@@ -104,7 +104,6 @@ private:
     std::unique_ptr<Voice> m_pending;       // waits for the stream
     OutputDevice m_device;                  // where the stream plays
     bool m_deviceStale = false;             // the default device is another since the stream opened
-    bool m_corrected = false;               // opened again where the server put the stream
     std::optional<OutputDevice> m_relayout; // moved there: held until the fade is played
     bool m_finishing = false;
     bool m_exitDone = false;

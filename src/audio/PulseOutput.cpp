@@ -156,8 +156,10 @@ struct PulseOutput::Callbacks {
         switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
             self->renameStream();
-            // Ready once it is known where the server put it.
-            self->askStreamDevice([](OutputEvents& events) { events.outputReady(); });
+            // Ready at once: the server asks for sound now. Where it put the stream follows,
+            // told as a move.
+            self->m_events.outputReady();
+            self->askStreamDevice();
             return;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
@@ -191,8 +193,7 @@ struct PulseOutput::Callbacks {
 
     static void moved(pa_stream*, void* data)
     {
-        static_cast<PulseOutput*>(data)->askStreamDevice(
-            [](OutputEvents& events) { events.outputMoved(); });
+        static_cast<PulseOutput*>(data)->askStreamDevice();
     }
 
     static void streamDevice(pa_context*, const pa_sink_info* info, int, void* data)
@@ -208,8 +209,7 @@ struct PulseOutput::Callbacks {
         }
         // A device gone before the answer leaves the stream where it was last seen; the server
         // moves it on and says so.
-        if (const auto tell = std::exchange(self->m_thenTell, nullptr))
-            tell(self->m_events);
+        self->m_events.outputMoved();
     }
 };
 
@@ -302,24 +302,18 @@ void PulseOutput::fail()
     m_events.outputLost();
 }
 
-// Asks the server which device the stream plays on; `then` tells the engine once it is known.
-// A newer question, or the stream's end, cancels the one before.
-void PulseOutput::askStreamDevice(void (*then)(OutputEvents&))
+// Asks the server which device the stream plays on; outputMoved() tells the engine once it is
+// known. A newer question, or the stream's end, cancels the one before.
+void PulseOutput::askStreamDevice()
 {
     if (!m_stream)
         return;
     if (m_streamDeviceQuery) {
-        // The newer answer serves the earlier question: a move before the stream was reported
-        // ready is reported as the readiness, on the device it was moved to.
         pa_operation_cancel(m_streamDeviceQuery);
         pa_operation_unref(m_streamDeviceQuery);
-        then = m_thenTell;
     }
-    m_thenTell = then;
     m_streamDeviceQuery = pa_context_get_sink_info_by_index(
         m_context, pa_stream_get_device_index(m_stream), Callbacks::streamDevice, this);
-    if (!m_streamDeviceQuery)
-        std::exchange(m_thenTell, nullptr)(m_events);
 }
 
 void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
@@ -421,7 +415,6 @@ void PulseOutput::closeStream()
         pa_operation_unref(m_streamDeviceQuery);
         m_streamDeviceQuery = nullptr;
     }
-    m_thenTell = nullptr;
     m_streamDevice.reset();
     if (!m_stream)
         return;

@@ -48,7 +48,7 @@ private:
     void closeStream();
     void dropContext();
     void askDefaultDevice();
-    void askStreamDevice(void (*then)(OutputEvents&));
+    void askStreamDevice();
     void fail();
     void renameStream();
 
@@ -61,7 +61,6 @@ private:
     std::optional<OutputDevice> m_candidate; // the answer being received
     std::optional<OutputDevice> m_streamDevice;
     pa_operation* m_streamDeviceQuery = nullptr; // cancelled with its stream
-    void (*m_thenTell)(OutputEvents&) = nullptr; // once the stream's device is known
     std::string m_streamName = "Test sound";
     std::string m_named;     // the name the server has for the stream
     bool m_answered = false; // the first question about the default device was answered

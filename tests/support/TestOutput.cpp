@@ -141,12 +141,15 @@ void TestOutput::open(const OutputDevice&, const SpeakerLayout& layout, int rate
     m_stream = Stream{where, layout, rate, false, !m_chosen, false, {}};
     m_queue = queue;
     corked = false;
-    if (answerOpen)
+    if (answerOpen) {
         post([this, serial = m_serial](OutputEvents& e) {
             if (serial == m_serial && m_stream)
                 m_stream->ready = true;
             e.outputReady();
         });
+        // Then where the server put it, as PulseOutput tells it.
+        post([](OutputEvents& e) { e.outputMoved(); });
+    }
 }
 
 void TestOutput::close()
