@@ -46,8 +46,8 @@ std::vector<ServerStream> streamsOfThisProcess()
             QRegularExpression("^\\s*Sink: (\\d+)$", QRegularExpression::MultilineOption)
                 .match(block);
         stream.sink = sinks.value(sink.captured(1));
-        const auto spec = QRegularExpression(" (\\d+)ch ").match(block);
-        stream.channels = spec.captured(1).toInt();
+        const auto format = QRegularExpression(" (\\d+)ch ").match(block);
+        stream.channels = format.captured(1).toInt();
         stream.corked = block.contains("Corked: yes");
         streams.push_back(stream);
     }
