@@ -179,6 +179,9 @@ void EngineStateMachine::outputUnderflow(bool late)
     if (m_state == State::Running && !m_idle) {
         ++m_underflows;
         m_lateUnderflows += late;
+        // A dropout the user heard by our fault is told; one the server caused is not ours.
+        if (late)
+            m_complain("the sound ran dry: the server's request for it was answered late");
         adaptQueue(true);
     }
 }

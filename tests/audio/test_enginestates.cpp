@@ -299,9 +299,17 @@ private slots:
         QCOMPARE(rig.out.queue(), m.queue());
         rig.run(10.5);
         QCOMPARE(m.queue(), std::chrono::microseconds(54000));
+        // Only a dropout of our own making is told, with one line.
+        QVERIFY(rig.complaints.empty());
+        rig.out.answeredLate = true;
+        for (int block = 0; block < 10; ++block)
+            rig.out.playBlock(220, false);
+        QCOMPARE(rig.complaints,
+                 std::vector<std::string>{
+                     "the sound ran dry: the server's request for it was answered late"});
         m.stop();
         rig.run(1);
-        QCOMPARE(m.underflows(), 1u);
+        QCOMPARE(m.underflows(), 2u);
         QCOMPARE(rig.out.overruns, 0);
     }
 

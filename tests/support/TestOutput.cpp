@@ -57,7 +57,7 @@ void TestOutput::playBlock(std::size_t frames, bool ask)
             s.queued.erase(s.queued.begin(), s.queued.begin() + std::ptrdiff_t(n * width));
             if (n < frames) {
                 s.playing = false;
-                post([](OutputEvents& e) { e.outputUnderflow(false); });
+                post([late = answeredLate](OutputEvents& e) { e.outputUnderflow(late); });
             }
         }
     }

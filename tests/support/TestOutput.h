@@ -32,6 +32,7 @@ public:
     OutputEvents* events = nullptr;
     bool answerConnect = true; // else the server takes the connection and never answers
     bool answerOpen = true;
+    bool answeredLate = false; // an underflow follows a request answered late, not none
 
     // Delivers the events waiting, as the sound thread does, until none is left.
     void deliver();
