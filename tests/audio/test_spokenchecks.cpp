@@ -13,15 +13,10 @@ namespace {
 
 constexpr int kRate = 44100;
 constexpr double kSilentDb = -60;
-constexpr double kMinus3dB = 0.70710678;
 constexpr double kStep = 3.0; // name slot, burst, gap
 
-const QStringList kStereo{"front-left", "front-right"};
 const QStringList k51{"front-left", "front-right", "front-center",
                       "lfe",        "rear-left",   "rear-right"};
-
-// Gains from each file channel (rows) to each recorded channel (columns).
-using Gains = QList<QList<double>>;
 
 std::size_t at(double seconds)
 {
@@ -49,30 +44,14 @@ private slots:
         QProcess::execute("pactl", {"set-default-sink", qEnvironmentVariable("OPT_PULSE_SINK")});
     }
 
-    void eachStepSaysItsNameThenSoundsInOrder_data()
-    {
-        QTest::addColumn<QString>("sink");
-        QTest::addColumn<QStringList>("speakers");
-        QTest::addColumn<Gains>("gains");
-        Gains identity(6, QList<double>(6, 0.0));
-        for (int c = 0; c < 6; ++c)
-            identity[c][c] = 1.0;
-        QTest::newRow("on 5.1") << "opt_51" << k51 << identity;
-        // Folded: centre and rears into the fronts at -3 dB, the LFE burst gone; "subwoofer"
-        // is still said on the fronts.
-        const double h = kMinus3dB;
-        QTest::newRow("on stereo") << qEnvironmentVariable("OPT_PULSE_SINK") << kStereo
-                                   << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}};
-    }
+    // On a stereo device the check folds as every 5.1 test does (the multichannel test and the
+    // routing table pin that fold); here each step on its own speaker.
     void eachStepSaysItsNameThenSoundsInOrder()
     {
-        QFETCH(QString, sink);
-        QFETCH(QStringList, speakers);
-        QFETCH(Gains, gains);
-        QCOMPARE(QProcess::execute("pactl", {"set-default-sink", sink}), 0);
+        QCOMPARE(QProcess::execute("pactl", {"set-default-sink", "opt_51"}), 0);
         SoundEngine engine;
         engine.setVolume(100);
-        MonitorRecorder recorder(sink, speakers);
+        MonitorRecorder recorder("opt_51", k51);
         recorder.wait(300);
         engine.play(QStringLiteral(PACK_DIR "/33 Channel check 5.1 (spoken).mp3"));
         recorder.wait(int(6 * kStep * 1000) + 2000);
@@ -88,24 +67,20 @@ private slots:
             const std::size_t nameFrom = slot + at(0.05), nameTo = slot + at(0.45);
             const std::size_t burstFrom = slot + at(kNameSeconds + 0.1),
                               burstTo = slot + at(kNameSeconds + 1.4);
-            for (int k = 0; k < speakers.size(); ++k) {
+            for (int k = 0; k < k51.size(); ++k) {
                 const auto& x = heard[std::size_t(k)];
-                const auto where = QStringLiteral("step %1, %2: ").arg(step).arg(speakers[k]);
-                double speech = 0;
-                for (int c : said)
-                    speech = std::max(speech, gains[c][k]);
-                if (speech > 0) {
+                const auto where = QStringLiteral("step %1, %2: ").arg(step).arg(k51[k]);
+                if (said.contains(k)) {
                     const double band = speechBandDb(x, nameFrom, nameTo);
-                    QVERIFY2(band > -30 + 20 * std::log10(speech),
+                    QVERIFY2(band > -30,
                              qPrintable(where + QString::number(band) + " dB of speech"));
                 } else {
                     QVERIFY2(peakDb(x, slot + at(0.03), slot + at(kNameSeconds - 0.05)) < kSilentDb,
                              qPrintable(where + levels(heard, nameFrom, nameTo)));
                 }
-                const double burst = gains[step][k];
                 const double db = rmsDb(x, burstFrom, burstTo);
-                const bool right = burst > 0 ? std::fabs(db - (-20 + 20 * std::log10(burst))) < 1
-                                             : peakDb(x, burstFrom, burstTo) < kSilentDb;
+                const bool right =
+                    k == step ? std::fabs(db - -20) < 1 : peakDb(x, burstFrom, burstTo) < kSilentDb;
                 QVERIFY2(right, qPrintable(where + QStringLiteral("burst %1 dB; all: %2")
                                                        .arg(db)
                                                        .arg(levels(heard, burstFrom, burstTo))));
