@@ -49,5 +49,5 @@ run_suite build-asan pulse
 # All the sound tests again on PipeWire, Debian's desktop default.
 "$root/scripts/pulse.sh" stop "$runtime/pulse"
 eval "$("$root/scripts/pipewire.sh" start "$runtime/pipewire")"
-run_suite build pipewire -L sound
+run_suite build pipewire -L sound -LE pulseonly
 exit $status

@@ -60,8 +60,10 @@ public:
     // queued, where the server's policy puts it: the device the user chose for this program,
     // else the default device; outputReady() or outputLost() follows. `device` is where it is
     // expected to go: a stream laid out as that device is passed to its speakers unmixed.
+    // `onDevice`: asked for on `device` itself, which the user has just moved a test to and
+    // the server may not have recorded as the user's choice yet; not recorded as one by that.
     virtual void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-                      std::chrono::microseconds queue) = 0;
+                      std::chrono::microseconds queue, bool onDevice) = 0;
     virtual void close() = 0;
     // The device the stream plays on: known soon after it is ready (told as a move), and after
     // each move.

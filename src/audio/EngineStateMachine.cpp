@@ -3,6 +3,7 @@
 #include "Voice.h"
 
 #include <algorithm>
+#include <utility>
 
 EngineStateMachine::EngineStateMachine(AudioOutput& output, const EngineClock& clock, Timing timing,
                                        float gain, Complaint complain)
@@ -14,6 +15,7 @@ EngineStateMachine::~EngineStateMachine() = default;
 
 void EngineStateMachine::play(std::unique_ptr<Voice> voice, const std::string& title)
 {
+    m_toldDry = false;
     if (!title.empty())
         m_out.setStreamName(title);
     switch (m_state) {
@@ -112,22 +114,24 @@ void EngineStateMachine::begin()
         m_out.connect();
 }
 
-void EngineStateMachine::open(const OutputDevice& device)
+void EngineStateMachine::open(const OutputDevice& device, bool onDevice)
 {
     m_device = device;
     const SpeakerLayout layout = outputLayoutFor(device.speakers);
     m_mixer.setOutput(device.rate, layout);
     m_frames.reserve(Voice::kUsualBlock * layout.size());
     m_state = State::Opening;
-    m_out.open(device, layout, device.rate, m_queue);
+    m_out.open(device, layout, device.rate, m_queue, onDevice);
 }
 
-// A new stream in place of the one open, for what is pending or held.
-void EngineStateMachine::reopen(const OutputDevice& device)
+// A new stream in place of the one open, for what is pending or held. One moved away from the
+// default device is opened again on the device it was moved to.
+void EngineStateMachine::reopen(const OutputDevice& device, bool moved)
 {
     m_out.close();
     m_openBy = m_clock.now() + m_timing.openLimit;
-    open(device);
+    const std::optional<OutputDevice> byDefault = m_out.defaultDevice();
+    open(device, moved && (!byDefault || byDefault->name != device.name));
 }
 
 void EngineStateMachine::outputConnected()
@@ -179,8 +183,9 @@ void EngineStateMachine::outputUnderflow(bool late)
     if (m_state == State::Running && !m_idle) {
         ++m_underflows;
         m_lateUnderflows += late;
-        // A dropout the user heard by our fault is told; one the server caused is not ours.
-        if (late)
+        // A dropout of our own making is told, once a press (this runs on the sound thread);
+        // one the server caused is not ours.
+        if (late && !std::exchange(m_toldDry, true))
             m_complain("the sound ran dry: the server's request for it was answered late");
         adaptQueue(true);
     }
@@ -206,7 +211,7 @@ void EngineStateMachine::outputMoved()
     if (m_state == State::Corked)
         return;
     if (m_idle) {
-        reopen(*device);
+        reopen(*device, true);
         return;
     }
     m_mixer.hold();
@@ -274,7 +279,7 @@ void EngineStateMachine::playedOut()
     if (m_relayout) {
         // Where the user moved it is this program's choice now: the server places the new
         // stream there (or on the default device it followed).
-        reopen(*std::exchange(m_relayout, std::nullopt));
+        reopen(*std::exchange(m_relayout, std::nullopt), true);
         return;
     }
 }

@@ -87,11 +87,11 @@ public:
 
 private:
     void begin();
-    void open(const OutputDevice& device);
+    void open(const OutputDevice& device, bool onDevice = false);
     void fill();
     void playedOut();
     std::size_t prerollFrames() const;
-    void reopen(const OutputDevice& device);
+    void reopen(const OutputDevice& device, bool moved = false);
     void adaptQueue(bool ranDry);
     void fail(const std::string& what);
 
@@ -117,6 +117,7 @@ private:
     std::chrono::microseconds m_queue;
     std::uint64_t m_underflows = 0;
     std::uint64_t m_lateUnderflows = 0;
+    bool m_toldDry = false; // a late underflow of this press said so
     std::uint64_t m_renderPasses = 0;
     std::vector<std::int16_t> m_frames;
 };

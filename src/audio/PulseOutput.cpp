@@ -15,6 +15,13 @@ namespace {
 // of the stream's queue (20 ms at the start) still to play.
 constexpr pa_usec_t kLateAnswer = 10 * PA_USEC_PER_MSEC;
 
+// How long the stream's queue lasts when full.
+pa_usec_t queueLength(pa_stream* stream)
+{
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    return attr ? pa_bytes_to_usec(attr->tlength, pa_stream_get_sample_spec(stream)) : 0;
+}
+
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {
 public:
@@ -177,16 +184,18 @@ struct PulseOutput::Callbacks {
         self->m_events.outputWantsData();
     }
 
-    // Late when the engine took longer than kLateAnswer to answer a request (or has not yet
-    // answered the latest) since the last underflow; otherwise the server asked too late. Each
-    // answer is timed from the latest request, so requests left unanswered on purpose while
-    // the engine is idle count for nothing.
-    static void underflow(pa_stream*, void* data)
+    // Late when the latest request has waited longer than kLateAnswer, or when an answer that
+    // took longer came within one queue's length before: only that could have left the queue
+    // short now. Otherwise the server asked too late.
+    static void underflow(pa_stream* stream, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
-        const pa_usec_t waiting = self->m_askedAt ? pa_rtclock_now() - self->m_askedAt : 0;
-        const bool late = std::max(waiting, self->m_longestAnswer) > kLateAnswer;
-        self->m_longestAnswer = 0;
+        const pa_usec_t now = pa_rtclock_now();
+        const pa_usec_t waiting = self->m_askedAt ? now - self->m_askedAt : 0;
+        const bool late =
+            waiting > kLateAnswer ||
+            (self->m_lateAnswerAt && now - self->m_lateAnswerAt <= queueLength(stream));
+        self->m_lateAnswerAt = 0;
         self->m_askedAt = 0;
         self->m_events.outputUnderflow(late);
     }
@@ -317,7 +326,7 @@ void PulseOutput::askStreamDevice()
 }
 
 void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-                       std::chrono::microseconds queue)
+                       std::chrono::microseconds queue, bool onDevice)
 {
     if (!m_loop || !m_context)
         return;
@@ -339,6 +348,11 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
     properties.set(PA_PROP_MEDIA_ROLE, "test")
         .set(PA_PROP_MEDIA_NAME, m_streamName)
         .set("module-stream-restore.id", std::string("sink-input-by-application-id:") + APP_ID);
+    // PipeWire places a stream on the device this names without taking it for the user's
+    // choice (WirePlumber records a move a moment after it, which a stream opened at once can
+    // beat); PulseAudio ignores it, and has recorded the move before it tells of it.
+    if (onDevice)
+        properties.set("target.object", device.name);
     m_named = m_streamName;
     m_stream = pa_stream_new_with_proplist(m_context, m_streamName.c_str(), &format, &map,
                                            properties.get());
@@ -426,7 +440,7 @@ void PulseOutput::closeStream()
     pa_stream_unref(m_stream);
     m_stream = nullptr;
     m_askedAt = 0;
-    m_longestAnswer = 0;
+    m_lateAnswerAt = 0;
 }
 
 void PulseOutput::dropContext()
@@ -497,8 +511,12 @@ void PulseOutput::write(const std::int16_t* frames, std::size_t count)
     // A refused write leaves a hole; a failed stream says so through its state.
     pa_stream_write(m_stream, frames, count * std::size_t(m_frameBytes), nullptr, 0,
                     PA_SEEK_RELATIVE);
+    // An answer slower than the whole queue follows a stream that ran dry meanwhile (told then,
+    // by the request's wait) or an engine idle on purpose: it leaves nothing short later.
     if (m_askedAt) {
-        m_longestAnswer = std::max(m_longestAnswer, pa_rtclock_now() - m_askedAt);
+        const pa_usec_t now = pa_rtclock_now(), took = now - m_askedAt;
+        if (took > kLateAnswer && took <= queueLength(m_stream))
+            m_lateAnswerAt = now;
         m_askedAt = 0;
     }
 }

@@ -29,7 +29,7 @@ public:
     bool connected() const override;
     std::optional<OutputDevice> defaultDevice() const override;
     void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-              std::chrono::microseconds queue) override;
+              std::chrono::microseconds queue, bool onDevice) override;
     void close() override;
     std::optional<OutputDevice> streamDevice() const override;
     void setStreamName(const std::string& name) override;
@@ -67,7 +67,7 @@ private:
     bool m_failed = false;
     std::string m_error;
     int m_frameBytes = 0;
-    pa_usec_t m_askedAt = 0;       // when the latest unanswered request for sound came
-    pa_usec_t m_longestAnswer = 0; // since the last underflow
-    bool m_loopRaised = false;     // libpulse's thread runs at the real-time priority
+    pa_usec_t m_askedAt = 0;      // when the latest unanswered request for sound came
+    pa_usec_t m_lateAnswerAt = 0; // when an answer last came later than kLateAnswer
+    bool m_loopRaised = false;    // libpulse's thread runs at the real-time priority
 };

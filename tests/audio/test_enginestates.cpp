@@ -238,10 +238,13 @@ private slots:
         rig.run(0.5);
         QVERIFY(m.playing());
         const std::size_t moved = rig.out.position();
+        // The server takes the move for the user's choice only after the new stream opens.
+        rig.out.recordsMovesLate = true;
         rig.out.move(surround51Device());
         rig.run(0.2);
         const std::size_t relaid = rig.out.position();
         QCOMPARE(rig.out.openedLayout(), surround51Device().speakers);
+        rig.out.recordMoves();
         rig.run(3);
         const auto& stereo = rig.out.heardOn("stereo", 0);
         QCOMPARE(span(stereo, moved).first, stereo.size());
@@ -299,7 +302,8 @@ private slots:
         QCOMPARE(rig.out.queue(), m.queue());
         rig.run(10.5);
         QCOMPARE(m.queue(), std::chrono::microseconds(54000));
-        // Only a dropout of our own making is told, with one line.
+        // Only a dropout of our own making is told, with one line a press; the end of the
+        // sound running dry on purpose is not.
         QVERIFY(rig.complaints.empty());
         rig.out.answeredLate = true;
         for (int block = 0; block < 10; ++block)
@@ -307,9 +311,15 @@ private slots:
         QCOMPARE(rig.complaints,
                  std::vector<std::string>{
                      "the sound ran dry: the server's request for it was answered late"});
+        rig.run(0.5);
+        for (int block = 0; block < 20; ++block)
+            rig.out.playBlock(220, false);
+        QCOMPARE(m.underflows(), 3u);
+        QCOMPARE(rig.complaints.size(), 1u);
         m.stop();
         rig.run(1);
-        QCOMPARE(m.underflows(), 2u);
+        QCOMPARE(m.underflows(), 3u);
+        QCOMPARE(rig.complaints.size(), 1u);
         QCOMPARE(rig.out.overruns, 0);
     }
 

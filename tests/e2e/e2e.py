@@ -118,9 +118,9 @@ class Recorder:
 
     def holes_and_largest_step(self):
         """The holes inside the sound (2 ms or more of silence on both sides, as frame and
-        length) and the largest sample-to-sample step on either side outside their edges,
-        after collecting. A hole is the server's or a late answer of the program's; a step
-        outside one is a cut in the sound."""
+        length), the largest sample-to-sample step on either side outside their edges and its
+        frame, and the sound's last frame, after collecting. A hole is the server's or a late
+        answer of the program's; a step outside one is a cut in the sound."""
         self.collect()
         samples = array.array("h", bytes(self.data[:len(self.data) // 4 * 4]))
         frames = len(samples) // 2
@@ -134,9 +134,9 @@ class Recorder:
                 holes.append((i - run, run))
             run = 0
         edges = {at for start, length in holes for at in (start, start + length)}
-        step = max((abs(samples[2 * i + c] - samples[2 * i - 2 + c])
-                    for i in range(1, frames) if i not in edges for c in (0, 1)), default=0)
-        return holes, step / 32768.0
+        step, at = max(((abs(samples[2 * i + c] - samples[2 * i - 2 + c]), i)
+                        for i in range(1, frames) if i not in edges for c in (0, 1)), default=(0, 0))
+        return holes, step / 32768.0, at, loud[-1] if loud else 0
 
     def sound_then_silence(self):
         """True once the recording holds sound followed by 0.5 s of silence. The monitor may
@@ -387,14 +387,14 @@ def run():
             assert recorder.sound_then_silence(), "no sound, or sound after the close"
             # A 50 Hz tone at full volume moves at most about 0.5 % of full scale from one
             # sample to the next; the end of the process must not cut it mid-wave.
-            holes, step = recorder.holes_and_largest_step()
-            assert step < 0.01, "the sound ended with a step of %.3f" % step
-            # A hole the server left (PipeWire's graph missing a cycle, say) is told; one the
-            # program made by answering late fails, and the program says so itself.
+            holes, step, at, last = recorder.holes_and_largest_step()
+            # A hole the server left is told; one the program made by answering late fails, and
+            # the program says so itself.
             if holes:
                 print("    %d hole(s) inside the sound, the first %d frames long at frame %d"
                       % (len(holes), holes[0][1], holes[0][0]))
                 assert "ran dry" not in p.said(), p.said()
+            assert step < 0.01, "a step of %.3f at frame %d, the sound's last at %d" % (step, at, last)
             assert "Pitch" in p.stored()
         finally:
             p.stop()

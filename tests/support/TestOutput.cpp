@@ -3,6 +3,7 @@
 #include "EngineStateMachine.h"
 
 #include <algorithm>
+#include <utility>
 
 TestOutput::TestOutput(OutputDevice device)
 {
@@ -79,12 +80,22 @@ void TestOutput::setDefault(const OutputDevice& device, bool follow)
 
 void TestOutput::move(const OutputDevice& device)
 {
-    choose(device);
+    know(device);
+    if (recordsMovesLate)
+        m_unrecorded = device;
+    else
+        choose(device);
     if (!m_stream)
         return;
     m_stream->device = device;
-    m_stream->placed = !m_chosen;
+    m_stream->placed = !m_chosen && !m_unrecorded;
     post([](OutputEvents& e) { e.outputMoved(); });
+}
+
+void TestOutput::recordMoves()
+{
+    if (m_unrecorded)
+        choose(*std::exchange(m_unrecorded, std::nullopt));
 }
 
 void TestOutput::choose(const OutputDevice& device)
@@ -131,14 +142,14 @@ void TestOutput::disconnect()
     m_connected = false;
 }
 
-void TestOutput::open(const OutputDevice&, const SpeakerLayout& layout, int rate,
-                      std::chrono::microseconds queue)
+void TestOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
+                      std::chrono::microseconds queue, bool onDevice)
 {
     ++opens;
     ++m_serial;
-    const OutputDevice where = m_chosen.value_or(*m_default);
+    const OutputDevice where = onDevice ? device : m_chosen.value_or(*m_default);
     know(where);
-    m_stream = Stream{where, layout, rate, false, !m_chosen, false, {}};
+    m_stream = Stream{where, layout, rate, false, !onDevice && !m_chosen, false, {}};
     m_queue = queue;
     corked = false;
     if (answerOpen) {

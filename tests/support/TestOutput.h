@@ -48,6 +48,10 @@ public:
     // the server places its streams from now on, unless it is the default device), or chooses
     // it while nothing plays.
     void move(const OutputDevice& device);
+    // As WirePlumber: the user's move is taken for the program's choice only later, when
+    // recordMoves() is called.
+    bool recordsMovesLate = false;
+    void recordMoves();
     void choose(const OutputDevice& device);
     // The server goes away.
     void fail(const std::string& why);
@@ -77,7 +81,7 @@ public:
     bool connected() const override { return m_connected; }
     std::optional<OutputDevice> defaultDevice() const override { return m_default; }
     void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
-              std::chrono::microseconds queue) override;
+              std::chrono::microseconds queue, bool onDevice) override;
     void close() override;
     std::optional<OutputDevice> streamDevice() const override;
     void setStreamName(const std::string& name) override { streamName = name; }
@@ -111,6 +115,7 @@ private:
     std::string m_error;
     std::chrono::microseconds m_queue{0};
     std::size_t m_position = 0;
+    std::optional<OutputDevice> m_unrecorded; // a move not yet recorded as the user's choice
     int m_serial = 0; // of the connection and stream, so that a late answer changes nothing
     std::deque<std::function<void(OutputEvents&)>> m_events;
 };
