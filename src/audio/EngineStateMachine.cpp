@@ -277,8 +277,9 @@ void EngineStateMachine::playedOut()
         return;
     }
     if (m_relayout) {
-        // Where the user moved it is this program's choice now: the server places the new
-        // stream there (or on the default device it followed).
+        // Where the user moved it is this program's choice now: the new stream goes there
+        // (asked for by name, as the server may not have recorded the move yet), or onto the
+        // default device it followed.
         reopen(*std::exchange(m_relayout, std::nullopt), true);
         return;
     }
