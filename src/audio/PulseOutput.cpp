@@ -5,22 +5,20 @@
 
 #include <algorithm>
 #include <pulse/pulseaudio.h>
-#include <pulse/rtclock.h>
 #include <utility>
 
 namespace {
 
-// An answer to the server's request for sound slower than this is the engine's fault: the
-// real-time thread answers within a millisecond or two, and the server asks with two thirds
-// of the stream's queue (20 ms at the start) still to play.
-constexpr pa_usec_t kLateAnswer = 10 * PA_USEC_PER_MSEC;
-
 // How long the stream's queue lasts when full.
-pa_usec_t queueLength(pa_stream* stream)
+std::chrono::microseconds queueLength(pa_stream* stream)
 {
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
-    return attr ? pa_bytes_to_usec(attr->tlength, pa_stream_get_sample_spec(stream)) : 0;
+    return std::chrono::microseconds(
+        attr ? pa_bytes_to_usec(attr->tlength, pa_stream_get_sample_spec(stream)) : 0);
 }
+
+// How often the server's timing of the stream is asked for while sound is written.
+constexpr auto kTimingEvery = std::chrono::milliseconds(10);
 
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {
@@ -149,12 +147,9 @@ struct PulseOutput::Callbacks {
         if (end > 0)
             device = std::move(self->m_candidate);
         self->m_candidate.reset();
-        const bool changed = device != self->m_default;
         self->m_default = std::move(device);
         if (!std::exchange(self->m_answered, true))
             self->m_events.outputConnected();
-        else if (changed)
-            self->m_events.outputDeviceChanged();
     }
 
     static void streamState(pa_stream* stream, void* data)
@@ -180,24 +175,15 @@ struct PulseOutput::Callbacks {
     static void wantsData(pa_stream*, size_t, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
-        self->m_askedAt = pa_rtclock_now();
+        self->m_judge.asked(LatenessJudge::Clock::now());
         self->m_events.outputWantsData();
     }
 
-    // Late when the latest request has waited longer than kLateAnswer, or when an answer that
-    // took longer came within one queue's length before: only that could have left the queue
-    // short now. Otherwise the server asked too late.
     static void underflow(pa_stream* stream, void* data)
     {
         auto* self = static_cast<PulseOutput*>(data);
-        const pa_usec_t now = pa_rtclock_now();
-        const pa_usec_t waiting = self->m_askedAt ? now - self->m_askedAt : 0;
-        const bool late =
-            waiting > kLateAnswer ||
-            (self->m_lateAnswerAt && now - self->m_lateAnswerAt <= queueLength(stream));
-        self->m_lateAnswerAt = 0;
-        self->m_askedAt = 0;
-        self->m_events.outputUnderflow(late);
+        self->m_events.outputUnderflow(
+            self->m_judge.ranDry(LatenessJudge::Clock::now(), queueLength(stream)));
     }
 
     static void moved(pa_stream*, void* data)
@@ -289,12 +275,14 @@ bool PulseOutput::connected() const
            pa_context_get_state(m_context) == PA_CONTEXT_READY;
 }
 
-std::optional<OutputDevice> PulseOutput::defaultDevice() const
+bool PulseOutput::defaultDevice(OutputDevice& device) const
 {
     if (!m_loop)
-        return std::nullopt;
+        return false;
     Locked locked(m_loop);
-    return m_default;
+    if (m_default)
+        device = *m_default;
+    return m_default.has_value();
 }
 
 void PulseOutput::askDefaultDevice()
@@ -376,9 +364,11 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
     // server places the stream where the user last moved this program's sound (PulseAudio's
     // stream-restore, WirePlumber's restore-stream), else on the default device, which it then
     // follows. (A stream opened on a named device keeps that device as the user's choice on
-    // PulseAudio even after the user moves it back to the default.)
-    const auto flags =
-        pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
+    // PulseAudio even after the user moves it back to the default.) It starts corked, and
+    // starts playing once uncorked with a full queue (prebuf at the queue).
+    const auto flags = pa_stream_flags_t(
+        PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING |
+        (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         fail();
 }
@@ -391,12 +381,14 @@ void PulseOutput::close()
     closeStream();
 }
 
-std::optional<OutputDevice> PulseOutput::streamDevice() const
+bool PulseOutput::streamDevice(OutputDevice& device) const
 {
     if (!m_loop)
-        return std::nullopt;
+        return false;
     Locked locked(m_loop);
-    return m_streamDevice;
+    if (m_streamDevice)
+        device = *m_streamDevice;
+    return m_streamDevice.has_value();
 }
 
 void PulseOutput::setStreamName(const std::string& name)
@@ -439,8 +431,7 @@ void PulseOutput::closeStream()
     pa_stream_disconnect(m_stream);
     pa_stream_unref(m_stream);
     m_stream = nullptr;
-    m_askedAt = 0;
-    m_lateAnswerAt = 0;
+    m_judge.reset();
 }
 
 void PulseOutput::dropContext()
@@ -482,10 +473,9 @@ std::size_t PulseOutput::writableFrames() const
     return free == size_t(-1) ? 0 : free / std::size_t(m_frameBytes);
 }
 
-// What the server holds of what was written: the stream's target less what it asks for now,
-// and the device's share. Asked to adjust the latency, the server keeps about half of the
-// target in the device's buffer, which a real device may still be playing (and which the
-// server rewrites when the stream goes away).
+// What the server holds of what was written, in its queue and in the device's buffer, as its
+// latest timing of the stream says, carried forward on the clock. Before the first timing, what
+// the stream's queue holds.
 std::size_t PulseOutput::queuedFrames() const
 {
     if (!m_loop)
@@ -493,12 +483,17 @@ std::size_t PulseOutput::queuedFrames() const
     Locked locked(m_loop);
     if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
         return 0;
+    const pa_sample_spec* format = pa_stream_get_sample_spec(m_stream);
+    pa_usec_t latency = 0;
+    int negative = 0;
+    if (pa_stream_get_latency(m_stream, &latency, &negative) == 0)
+        return negative ? 0 : pa_usec_to_bytes(latency, format) / std::size_t(m_frameBytes);
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(m_stream);
     const size_t free = pa_stream_writable_size(m_stream);
     if (!attr || free == size_t(-1))
         return 0;
     const auto target = std::size_t(attr->tlength);
-    return (target - std::min(target, free) + target / 2) / std::size_t(m_frameBytes);
+    return (target - std::min(target, free)) / std::size_t(m_frameBytes);
 }
 
 void PulseOutput::write(const std::int16_t* frames, std::size_t count)
@@ -511,13 +506,11 @@ void PulseOutput::write(const std::int16_t* frames, std::size_t count)
     // A refused write leaves a hole; a failed stream says so through its state.
     pa_stream_write(m_stream, frames, count * std::size_t(m_frameBytes), nullptr, 0,
                     PA_SEEK_RELATIVE);
-    // An answer slower than the whole queue follows a stream that ran dry meanwhile (told then,
-    // by the request's wait) or an engine idle on purpose: it leaves nothing short later.
-    if (m_askedAt) {
-        const pa_usec_t now = pa_rtclock_now(), took = now - m_askedAt;
-        if (took > kLateAnswer && took <= queueLength(m_stream))
-            m_lateAnswerAt = now;
-        m_askedAt = 0;
+    const auto now = LatenessJudge::Clock::now();
+    m_judge.answered(now, queueLength(m_stream));
+    if (now - m_timingAskedAt >= kTimingEvery) {
+        m_timingAskedAt = now;
+        forget(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
     }
 }
 
@@ -541,6 +534,10 @@ void PulseOutput::setCorked(bool corked)
     if (!m_loop)
         return;
     Locked locked(m_loop);
-    if (m_stream)
-        forget(pa_stream_cork(m_stream, corked ? 1 : 0, nullptr, nullptr));
+    if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return;
+    forget(pa_stream_cork(m_stream, corked ? 1 : 0, nullptr, nullptr));
+    // What a corked stream held is not the next sound's; the queue to come is.
+    if (corked)
+        forget(pa_stream_flush(m_stream, nullptr, nullptr));
 }

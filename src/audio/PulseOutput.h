@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioOutput.h"
+#include "LatenessJudge.h"
 
 #include <pulse/sample.h>
 
@@ -12,11 +13,12 @@ struct pa_threaded_mainloop;
 // The output on libpulse: one stream at the sound server (PulseAudio, or PipeWire's PulseAudio
 // server), run by libpulse's own thread. Calls take that thread's lock for a moment and never
 // wait for the server; the server's answers, its requests for sound, underflows, moves and
-// failures reach `events` from libpulse's thread, with the lock held, so they must be passed
+// failures reach `events` on libpulse's thread, with the lock held, so they must be passed
 // on, not acted on there. The stream carries the program's name, id and icon and the test's
 // name, with the role of a test sound, so the desktop's mixer shows what plays; the user may
 // move it to another device at any time. A stream that runs dry is left to wait for more (nothing
-// is drained or flushed), so the next sound written starts at once.
+// is drained or flushed), so the next sound written starts at once. What the stream holds is
+// read from the server's timing of it, asked for while sound is written.
 class PulseOutput final : public AudioOutput {
 public:
     explicit PulseOutput(OutputEvents& events);
@@ -27,11 +29,11 @@ public:
     void connect() override;
     void disconnect() override;
     bool connected() const override;
-    std::optional<OutputDevice> defaultDevice() const override;
+    bool defaultDevice(OutputDevice& device) const override;
     void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
               std::chrono::microseconds queue, bool onDevice) override;
     void close() override;
-    std::optional<OutputDevice> streamDevice() const override;
+    bool streamDevice(OutputDevice& device) const override;
     void setStreamName(const std::string& name) override;
     bool failed() const override;
     std::string error() const override;
@@ -67,7 +69,7 @@ private:
     bool m_failed = false;
     std::string m_error;
     int m_frameBytes = 0;
-    pa_usec_t m_askedAt = 0;      // when the latest unanswered request for sound came
-    pa_usec_t m_lateAnswerAt = 0; // when an answer last came later than kLateAnswer
-    bool m_loopRaised = false;    // libpulse's thread runs at the real-time priority
+    LatenessJudge m_judge;
+    LatenessJudge::Clock::time_point m_timingAskedAt; // the server's timing was last asked for
+    bool m_loopRaised = false; // libpulse's thread runs at the real-time priority
 };

@@ -4,14 +4,15 @@
 #include "FileReader.h"
 #include "PulseOutput.h"
 #include "RealtimeThread.h"
+#include "SpscRing.h"
 #include "Voice.h"
+#include "VoiceBin.h"
 
 #include <QFileInfo>
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <mutex>
+#include <semaphore>
 
 namespace {
 
@@ -20,92 +21,122 @@ void complain(const std::string& what)
     std::fprintf(stderr, "orvo-peln-tandrick: %s\n", what.c_str());
 }
 
-// What the exit waits for beyond what the stream and the device hold: the fade, and the
-// server's step. And never longer than this, whatever the queue has grown to.
+// What the exit waits for beyond what the server holds: the fade, and the server's step. And
+// never longer than this, whatever the queue has grown to.
 constexpr std::chrono::milliseconds kExitFadeAndStep{15};
 constexpr std::chrono::milliseconds kLongestExitWait{90};
+// How often the window's thread collects while a sound plays.
+constexpr std::chrono::milliseconds kCollectEvery{100};
+
+// The output's events, as bits.
+enum Event : unsigned { Connected = 1, Ready = 2, WantsData = 4, Moved = 8, Lost = 16 };
 
 } // namespace
 
 struct SoundEngine::Command {
-    enum class Kind {
-        Play,
-        Stop,
-        Gain,
-        Rate,
-        Loop,
-        Finish,
-        Connected,
-        Ready,
-        WantsData,
-        Underflow,
-        Moved,
-        Lost,
-        DeviceChanged,
-        Quit
-    } kind;
+    enum class Kind { None, Prepare, Play, Stop, Gain, Rate, Loop, Finish, Quit } kind = Kind::None;
     std::unique_ptr<Voice> voice = {};
     double value = 0;
     std::uint64_t generation = 0;
-    std::string title = {};
 };
 
-struct SoundEngine::Mailbox {
-    void post(Command command)
+struct SoundEngine::Shared {
+    // Wakes the sound thread, once for any number of calls before it looks.
+    void rouse()
+    {
+        if (!wakePending.exchange(true, std::memory_order_acq_rel))
+            wake.release();
+    }
+    // From any thread but the sound thread; waits only while the queue is full.
+    void post(Command&& command)
     {
         {
-            const std::lock_guard lock(mutex);
-            commands.push_back(std::move(command));
+            std::unique_lock lock(posting);
+            while (!commands.push(std::move(command))) {
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                lock.lock();
+            }
         }
-        wake.notify_one();
+        rouse();
     }
 
-    std::mutex mutex; // guards the commands and the exit flag
-    std::condition_variable wake;
-    std::deque<Command> commands;
-    bool exitDone = false;
-    std::condition_variable exited;
+    std::mutex posting; // among the threads that post; the sound thread never takes it
+    SpscRing<Command, 64> commands;
+    std::counting_semaphore<> wake{0};
+    std::atomic<bool> wakePending{false};
+    std::atomic<unsigned> events{0};
+    std::atomic<std::uint32_t> underflows{0}, lateUnderflows{0};
+    SpscRing<std::unique_ptr<Voice>, 64> bin; // to the window's thread, to be freed
+    std::atomic<bool> exitDone{false};
+    std::binary_semaphore exited{0};
 };
 
-// Passes the output's events, from libpulse's thread, to the sound thread.
-class SoundEngine::PostedEvents final : public OutputEvents {
+// The output's events, from libpulse's thread, as flags and counters for the sound thread.
+class SoundEngine::Events final : public OutputEvents {
 public:
-    explicit PostedEvents(SoundEngine& engine) : m_engine(engine) {}
-    void outputConnected() override { post(Command::Kind::Connected); }
-    void outputReady() override { post(Command::Kind::Ready); }
-    void outputWantsData() override { post(Command::Kind::WantsData); }
+    explicit Events(Shared& shared) : m_shared(shared) {}
+    void outputConnected() override { set(Connected); }
+    void outputReady() override { set(Ready); }
+    void outputWantsData() override { set(WantsData); }
     void outputUnderflow(bool late) override
     {
-        m_engine.m_mailbox->post({Command::Kind::Underflow, {}, late ? 1.0 : 0.0});
+        (late ? m_shared.lateUnderflows : m_shared.underflows)
+            .fetch_add(1, std::memory_order_release);
+        m_shared.rouse();
     }
-    void outputMoved() override { post(Command::Kind::Moved); }
-    void outputLost() override { post(Command::Kind::Lost); }
-    void outputDeviceChanged() override { post(Command::Kind::DeviceChanged); }
+    void outputMoved() override { set(Moved); }
+    void outputLost() override { set(Lost); }
 
 private:
-    void post(Command::Kind kind) { m_engine.m_mailbox->post({kind}); }
-    SoundEngine& m_engine;
+    void set(unsigned event)
+    {
+        m_shared.events.fetch_or(event, std::memory_order_release);
+        m_shared.rouse();
+    }
+    Shared& m_shared;
+};
+
+class SoundEngine::Bin final : public VoiceBin {
+public:
+    explicit Bin(Shared& shared) : m_shared(shared) {}
+    void discard(std::unique_ptr<Voice> voice) override
+    {
+        // Freed here only when the window's thread has let 63 voices wait.
+        m_shared.bin.push(std::move(voice));
+    }
+
+private:
+    Shared& m_shared;
 };
 
 SoundEngine::SoundEngine(std::chrono::milliseconds warm)
-    : m_mailbox(std::make_shared<Mailbox>()), m_events(std::make_unique<PostedEvents>(*this)),
-      m_clock(std::make_unique<SteadyEngineClock>()),
+    : m_shared(std::make_shared<Shared>()), m_events(std::make_unique<Events>(*m_shared)),
+      m_bin(std::make_unique<Bin>(*m_shared)), m_clock(std::make_unique<SteadyEngineClock>()),
       m_output(std::make_unique<PulseOutput>(*m_events))
 {
     EngineStateMachine::Timing timing;
     timing.warm = warm;
-    m_machine = std::make_unique<EngineStateMachine>(*m_output, *m_clock, timing,
-                                                     gainFor(Playback::kDefaultVolume), complain);
-    m_queueUs = m_machine->queue().count();
+    m_machine = std::make_unique<EngineStateMachine>(
+        *m_output, *m_clock, timing, gainFor(Playback::kDefaultVolume), *m_bin,
+        [this](EngineStateMachine::Report report) {
+            m_reports.fetch_or(1u << unsigned(report), std::memory_order_release);
+        });
+    m_collector.setInterval(kCollectEvery);
+    QObject::connect(&m_collector, &QTimer::timeout, [this] { collect(); });
     m_soundThread = std::thread(&SoundEngine::runSoundThread, this);
+    // The first press finds the server connected and a stream waiting.
+    post({Command::Kind::Prepare});
 }
 
 SoundEngine::~SoundEngine()
 {
-    m_mailbox->post({Command::Kind::Quit});
+    post({Command::Kind::Quit});
     m_soundThread.join();
-    // The output goes before the machine that it reports to (members go in reverse order).
+    // No event after the output; the machine's voices go to the bin, emptied last.
     m_output.reset();
+    m_machine.reset();
+    collect();
 }
 
 float SoundEngine::gainFor(int volume)
@@ -114,89 +145,100 @@ float SoundEngine::gainFor(int volume)
     return v * v;
 }
 
+void SoundEngine::post(Command&& command)
+{
+    m_shared->post(std::move(command));
+    if (!m_collector.isActive())
+        m_collector.start();
+}
+
 // The file is opened on a thread of its own, at an ordinary priority: an open that hangs (a
 // stalled disk or network folder) holds up nothing else. A later press or stop makes it void.
 void SoundEngine::play(const QString& path)
 {
-    std::thread([mailbox = m_mailbox, path, generation = ++m_generation] {
+    // Named as the list shows the test: its file's name without the extension.
+    m_output->setStreamName(QFileInfo(path).completeBaseName().toStdString());
+    if (!m_collector.isActive())
+        m_collector.start();
+    std::thread([shared = m_shared, path, generation = ++m_generation] {
         try {
             auto reader = std::make_shared<FileReader>(path);
             auto voice = std::make_unique<Voice>(reader);
             reader->readAhead();
-            // Named as the list shows the test: its file's name without the extension.
-            mailbox->post({Command::Kind::Play, std::move(voice), 0, generation,
-                           QFileInfo(path).completeBaseName().toStdString()});
+            shared->post({Command::Kind::Play, std::move(voice), 0, generation});
         } catch (const std::exception& e) {
             complain("cannot play " + path.toStdString() + ": " + e.what());
             // As any press, it ends what played.
-            mailbox->post({Command::Kind::Stop, {}, 0, generation});
+            shared->post({Command::Kind::Stop, {}, 0, generation});
         }
     }).detach();
 }
 
 void SoundEngine::stop()
 {
-    m_mailbox->post({Command::Kind::Stop, {}, 0, ++m_generation});
+    post({Command::Kind::Stop, {}, 0, ++m_generation});
 }
 
 void SoundEngine::setLooping(bool loop)
 {
-    m_mailbox->post({Command::Kind::Loop, {}, loop ? 1.0 : 0.0});
+    post({Command::Kind::Loop, {}, loop ? 1.0 : 0.0});
 }
 
 void SoundEngine::setVolume(int volume)
 {
-    m_mailbox->post({Command::Kind::Gain, {}, gainFor(volume)});
+    post({Command::Kind::Gain, {}, gainFor(volume)});
 }
 
 void SoundEngine::setRate(double rate)
 {
-    m_mailbox->post({Command::Kind::Rate, {}, rate});
+    post({Command::Kind::Rate, {}, rate});
 }
 
 std::chrono::milliseconds SoundEngine::exitWait() const
 {
-    // The queue, and about half of it again in the device (see PulseOutput::queuedFrames).
-    const auto held =
-        std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(m_queueUs * 3 / 2));
+    const auto held = std::chrono::ceil<std::chrono::milliseconds>(
+        std::chrono::microseconds(m_heldUs.load()));
     return std::min(held + kExitFadeAndStep, kLongestExitWait);
 }
 
 void SoundEngine::finish()
 {
     const auto until = std::chrono::steady_clock::now() + exitWait();
-    m_mailbox->post({Command::Kind::Finish});
-    std::unique_lock lock(m_mailbox->mutex);
-    m_mailbox->exited.wait_until(lock, until, [this] { return m_mailbox->exitDone; });
+    m_shared->post({Command::Kind::Finish});
+    m_shared->exited.try_acquire_until(until);
+    collect();
+}
+
+void SoundEngine::collect()
+{
+    while (m_shared->bin.pop()) {
+    }
+    const unsigned reports = m_reports.exchange(0, std::memory_order_acquire);
+    for (unsigned r = 0; r < 8 * sizeof reports; ++r)
+        if (reports & (1u << r))
+            complain(EngineStateMachine::describe(EngineStateMachine::Report(r), *m_output));
+    if (!m_playing)
+        m_collector.stop();
 }
 
 void SoundEngine::runSoundThread()
 {
     runThisThreadAheadOfOrdinaryWork();
-    Mailbox& mailbox = *m_mailbox;
-    std::unique_lock lock(mailbox.mutex);
+    Shared& shared = *m_shared;
     for (;;) {
-        if (mailbox.commands.empty()) {
-            if (const auto deadline = m_machine->deadline())
-                mailbox.wake.wait_until(lock, *deadline);
-            else
-                mailbox.wake.wait(lock);
-            if (mailbox.commands.empty()) {
-                lock.unlock();
-                m_machine->onClock();
-                publish();
-                lock.lock();
-            }
-            continue;
+        shared.wakePending.store(false, std::memory_order_release);
+        while (auto command = shared.commands.pop()) {
+            if (command->kind == Command::Kind::Quit)
+                return;
+            handle(*command);
         }
-        Command command = std::move(mailbox.commands.front());
-        mailbox.commands.pop_front();
-        if (command.kind == Command::Kind::Quit)
-            return;
-        lock.unlock();
-        handle(command);
+        handleEvents();
+        m_machine->onClock();
         publish();
-        lock.lock();
+        if (const auto deadline = m_machine->deadline())
+            shared.wake.try_acquire_until(*deadline);
+        else
+            shared.wake.acquire();
     }
 }
 
@@ -204,10 +246,15 @@ void SoundEngine::handle(Command& command)
 {
     EngineStateMachine& machine = *m_machine;
     switch (command.kind) {
+    case Command::Kind::Prepare:
+        machine.prepare();
+        return;
     case Command::Kind::Play:
         // A later press or stop has made this one void.
         if (command.generation == m_generation)
-            machine.play(std::move(command.voice), command.title);
+            machine.play(std::move(command.voice));
+        else
+            m_bin->discard(std::move(command.voice));
         return;
     case Command::Kind::Stop:
         if (command.generation == m_generation)
@@ -225,30 +272,33 @@ void SoundEngine::handle(Command& command)
     case Command::Kind::Finish:
         machine.finish();
         return;
-    case Command::Kind::Connected:
-        machine.outputConnected();
-        return;
-    case Command::Kind::Ready:
-        machine.outputReady();
-        return;
-    case Command::Kind::WantsData:
-        machine.outputWantsData();
-        return;
-    case Command::Kind::Underflow:
-        machine.outputUnderflow(command.value != 0);
-        return;
-    case Command::Kind::Moved:
-        machine.outputMoved();
-        return;
-    case Command::Kind::Lost:
-        machine.outputLost();
-        return;
-    case Command::Kind::DeviceChanged:
-        machine.outputDeviceChanged();
-        return;
+    case Command::Kind::None:
     case Command::Kind::Quit:
         return;
     }
+}
+
+void SoundEngine::handleEvents()
+{
+    EngineStateMachine& machine = *m_machine;
+    const unsigned events = m_shared->events.exchange(0, std::memory_order_acquire);
+    if (events & Connected)
+        machine.outputConnected();
+    if (events & Ready)
+        machine.outputReady();
+    if (events & Moved)
+        machine.outputMoved();
+    for (const bool late : {false, true}) {
+        std::uint32_t& seen = late ? m_lateSeen : m_underflowsSeen;
+        const std::uint32_t now =
+            (late ? m_shared->lateUnderflows : m_shared->underflows).load(std::memory_order_acquire);
+        for (; seen != now; ++seen)
+            machine.outputUnderflow(late);
+    }
+    if (events & WantsData)
+        machine.outputWantsData();
+    if (events & Lost)
+        machine.outputLost();
 }
 
 // What the other threads may read of the machine.
@@ -258,12 +308,7 @@ void SoundEngine::publish()
     m_renderPasses = m_machine->renderPasses();
     m_underflows = m_machine->underflows();
     m_lateUnderflows = m_machine->lateUnderflows();
-    m_queueUs = m_machine->queue().count();
-    if (m_machine->exitDone()) {
-        {
-            const std::lock_guard lock(m_mailbox->mutex);
-            m_mailbox->exitDone = true;
-        }
-        m_mailbox->exited.notify_all();
-    }
+    m_heldUs = m_machine->heldBack().count();
+    if (m_machine->exitDone() && !m_shared->exitDone.exchange(true))
+        m_shared->exited.release();
 }

@@ -2,6 +2,7 @@
 
 #include "AudioEngine.h"
 
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -13,11 +14,15 @@ class PulseOutput;
 class SteadyEngineClock;
 
 // The sound engine's front: files decoded with libsndfile, played on a stream at the sound
-// server. Every call returns at once. The caller's thread posts requests; each press opens its
-// file on a thread of its own, and each file is decoded ahead on another (see FileReader), so
-// an open or a read that hangs holds up no other sound; the sound thread (real-time where
-// allowed) runs the engine's state machine on the requests and on what the output reports, and
-// writes when the server asks for sound.
+// server. Every call returns at once. It connects as it is made, and opens a stream, corked,
+// for the first press. The window's thread posts requests through a fixed queue; each press
+// opens its file on a thread of its own, and each file is decoded ahead on another (see
+// FileReader), so an open or a read that hangs holds up no other sound; the sound thread
+// (real-time where allowed) runs the engine's state machine on the requests and on what the
+// output reports, and writes when the server asks for sound. The sound thread never allocates,
+// frees, locks what another thread holds or writes to a file: the output's events reach it as
+// flags and counters with one wake, the voices it is done with come back to the window's
+// thread to be freed, and its reports are printed there (on standard error).
 //
 // Volume curve: gain = (volume / 100)^2, so 100 is full scale, 50 is -12 dB, 10 is -40 dB
 // and 0 is silence. Gain changes ramp over 10 ms; starts, stops and switches fade over 5 ms.
@@ -35,9 +40,10 @@ public:
     void setRate(double rate) override;
 
     // Fades out what plays and returns once the fade has been played: for the end of the
-    // process, which would otherwise cut the sound. Waits at most exitWait() (75 ms at the
-    // usual queue, 90 ms at most), whatever the server does.
+    // process, which would otherwise cut the sound. Waits at most exitWait(), whatever the
+    // server does.
     void finish();
+    // What the server holds, as its timing said at the last write, and the fade: 90 ms at most.
     std::chrono::milliseconds exitWait() const;
 
     // True while a file is being played (for diagnostics and tests).
@@ -53,26 +59,36 @@ public:
     static float gainFor(int volume);
 
 private:
-    // Requests and output events on their way to the sound thread, in order; shared with the
-    // threads that open files, which may outlive the engine.
-    struct Mailbox;
+    // What the sound thread shares with the others; the threads that open files may outlive
+    // the engine.
+    struct Shared;
     struct Command;
+    class Events;
+    class Bin;
+    void post(Command&& command);
     void runSoundThread();
     void handle(Command& command);
+    void handleEvents();
     void publish();
+    // On the window's thread: frees the voices the sound thread is done with and prints its
+    // reports; runs while a sound plays.
+    void collect();
 
-    std::shared_ptr<Mailbox> m_mailbox;
+    std::shared_ptr<Shared> m_shared;
     std::atomic<std::uint64_t> m_generation{0}; // of the latest press or stop
     std::atomic<bool> m_playing{false};
     std::atomic<std::uint64_t> m_renderPasses{0};
     std::atomic<std::uint64_t> m_underflows{0};
     std::atomic<std::uint64_t> m_lateUnderflows{0};
-    std::atomic<std::int64_t> m_queueUs{0};
+    std::atomic<std::int64_t> m_heldUs{0};
+    std::atomic<unsigned> m_reports{0}; // a bit for each report waiting to be printed
+    std::uint32_t m_underflowsSeen = 0, m_lateSeen = 0;
 
-    class PostedEvents;
-    std::unique_ptr<PostedEvents> m_events;
+    std::unique_ptr<Events> m_events;
+    std::unique_ptr<Bin> m_bin;
     std::unique_ptr<SteadyEngineClock> m_clock;
     std::unique_ptr<PulseOutput> m_output;
     std::unique_ptr<EngineStateMachine> m_machine; // the sound thread's alone
+    QTimer m_collector;
     std::thread m_soundThread;
 };

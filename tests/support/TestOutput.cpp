@@ -1,9 +1,11 @@
 #include "TestOutput.h"
 
-#include "EngineStateMachine.h"
+#include "Allocations.h"
 
 #include <algorithm>
 #include <utility>
+
+using Allocations::Uncounted;
 
 TestOutput::TestOutput(OutputDevice device)
 {
@@ -20,9 +22,15 @@ void TestOutput::know(const OutputDevice& device)
 void TestOutput::deliver()
 {
     while (!m_events.empty()) {
-        auto event = std::move(m_events.front());
-        m_events.pop_front();
+        std::function<void(OutputEvents&)> event;
+        {
+            Uncounted uncounted;
+            event = std::move(m_events.front());
+            m_events.pop_front();
+        }
         event(*events);
+        Uncounted uncounted;
+        event = nullptr;
     }
 }
 
@@ -33,6 +41,15 @@ void TestOutput::playBlock(std::size_t frames, bool ask)
         events->outputWantsData();
         deliver();
     }
+    {
+        Uncounted uncounted;
+        play(frames);
+    }
+    deliver();
+}
+
+void TestOutput::play(std::size_t frames)
+{
     for (auto& [name, channels] : heard)
         for (auto& channel : channels)
             channel.resize(m_position + frames, 0.0f);
@@ -63,15 +80,12 @@ void TestOutput::playBlock(std::size_t frames, bool ask)
         }
     }
     m_position += frames;
-    deliver();
 }
 
 void TestOutput::setDefault(const OutputDevice& device, bool follow)
 {
     m_default = device;
     know(device);
-    if (m_connected)
-        post([](OutputEvents& e) { e.outputDeviceChanged(); });
     if (follow && m_stream && m_stream->placed && !m_chosen && m_stream->device != device) {
         m_stream->device = device;
         post([](OutputEvents& e) { e.outputMoved(); });
@@ -80,6 +94,7 @@ void TestOutput::setDefault(const OutputDevice& device, bool follow)
 
 void TestOutput::move(const OutputDevice& device)
 {
+    Uncounted uncounted;
     know(device);
     if (recordsMovesLate)
         m_unrecorded = device;
@@ -117,8 +132,46 @@ void TestOutput::fail(const std::string& why)
     post([](OutputEvents& e) { e.outputLost(); });
 }
 
+bool TestOutput::connected() const
+{
+    Uncounted uncounted;
+    return m_connected;
+}
+
+bool TestOutput::failed() const
+{
+    Uncounted uncounted;
+    return m_failed;
+}
+
+bool TestOutput::defaultDevice(OutputDevice& device) const
+{
+    Uncounted uncounted;
+    if (m_default)
+        device = *m_default;
+    return m_default.has_value();
+}
+
+void TestOutput::setQueue(std::chrono::microseconds queue)
+{
+    Uncounted uncounted;
+    m_queue = queue;
+}
+
+void TestOutput::setCorked(bool corked)
+{
+    Uncounted uncounted;
+    this->corked = corked;
+    // A corked stream drops what it held, and plays again once it holds a full queue.
+    if (corked && m_stream) {
+        m_stream->queued.clear();
+        m_stream->playing = false;
+    }
+}
+
 void TestOutput::connect()
 {
+    Uncounted uncounted;
     ++connects;
     ++m_serial;
     m_failed = false;
@@ -138,6 +191,7 @@ void TestOutput::answerConnection()
 
 void TestOutput::disconnect()
 {
+    Uncounted uncounted;
     close();
     m_connected = false;
 }
@@ -145,13 +199,14 @@ void TestOutput::disconnect()
 void TestOutput::open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
                       std::chrono::microseconds queue, bool onDevice)
 {
+    Uncounted uncounted;
     ++opens;
     ++m_serial;
     const OutputDevice where = onDevice ? device : m_chosen.value_or(*m_default);
     know(where);
     m_stream = Stream{where, layout, rate, false, !onDevice && !m_chosen, false, {}};
     m_queue = queue;
-    corked = false;
+    corked = true;
     if (answerOpen) {
         post([this, serial = m_serial](OutputEvents& e) {
             if (serial == m_serial && m_stream)
@@ -165,16 +220,19 @@ void TestOutput::open(const OutputDevice& device, const SpeakerLayout& layout, i
 
 void TestOutput::close()
 {
+    Uncounted uncounted;
     m_stream.reset();
     corked = false;
     ++m_serial;
 }
 
-std::optional<OutputDevice> TestOutput::streamDevice() const
+bool TestOutput::streamDevice(OutputDevice& device) const
 {
+    Uncounted uncounted;
     if (!m_stream || !m_stream->ready)
-        return std::nullopt;
-    return m_stream->device;
+        return false;
+    device = m_stream->device;
+    return true;
 }
 
 std::size_t TestOutput::targetFrames() const
@@ -184,6 +242,7 @@ std::size_t TestOutput::targetFrames() const
 
 std::size_t TestOutput::writableFrames() const
 {
+    Uncounted uncounted;
     if (!m_stream || !m_stream->ready)
         return 0;
     return targetFrames() - std::min(targetFrames(), queuedFrames());
@@ -196,6 +255,7 @@ std::size_t TestOutput::queuedFrames() const
 
 void TestOutput::write(const std::int16_t* frames, std::size_t count)
 {
+    Uncounted uncounted;
     if (!m_stream)
         return;
     if (count > writableFrames())
@@ -206,12 +266,15 @@ void TestOutput::write(const std::int16_t* frames, std::size_t count)
 }
 
 EngineRig::EngineRig(OutputDevice device, std::chrono::milliseconds warm)
-    : out(std::move(device)), rate(out.defaultDevice()->rate)
+    : out(device), rate(device.rate)
 {
     EngineStateMachine::Timing timing;
     timing.warm = warm;
     machine = std::make_unique<EngineStateMachine>(
-        out, clock, timing, 1.0f, [this](const std::string& what) { complaints.push_back(what); });
+        out, clock, timing, 1.0f, bin, [this](EngineStateMachine::Report report) {
+            Uncounted uncounted;
+            complaints.push_back(EngineStateMachine::describe(report, out));
+        });
     out.events = machine.get();
 }
 

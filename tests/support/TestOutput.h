@@ -2,6 +2,9 @@
 
 #include "AudioOutput.h"
 #include "EngineClock.h"
+#include "EngineStateMachine.h"
+#include "Voice.h"
+#include "VoiceBin.h"
 
 #include <deque>
 #include <functional>
@@ -24,7 +27,8 @@ private:
 // stream, asks for sound before every block it plays, plays what was queued and silence where
 // nothing was, and reports an underflow when a playing stream runs dry (after which, as a
 // PulseAudio stream, it waits for a full queue before playing again). What each device plays
-// is kept, sample by sample, on one timeline for all devices.
+// is kept, sample by sample, on one timeline for all devices. Its own work is never counted as
+// the engine's allocations (see Allocations.h).
 class TestOutput final : public AudioOutput {
 public:
     explicit TestOutput(OutputDevice device);
@@ -78,20 +82,20 @@ public:
     // AudioOutput.
     void connect() override;
     void disconnect() override;
-    bool connected() const override { return m_connected; }
-    std::optional<OutputDevice> defaultDevice() const override { return m_default; }
+    bool connected() const override;
+    bool defaultDevice(OutputDevice& device) const override;
     void open(const OutputDevice& device, const SpeakerLayout& layout, int rate,
               std::chrono::microseconds queue, bool onDevice) override;
     void close() override;
-    std::optional<OutputDevice> streamDevice() const override;
+    bool streamDevice(OutputDevice& device) const override;
     void setStreamName(const std::string& name) override { streamName = name; }
-    bool failed() const override { return m_failed; }
+    bool failed() const override;
     std::string error() const override { return m_error; }
     std::size_t writableFrames() const override;
     std::size_t queuedFrames() const override;
     void write(const std::int16_t* frames, std::size_t count) override;
-    void setQueue(std::chrono::microseconds queue) override { m_queue = queue; }
-    void setCorked(bool corked) override { this->corked = corked; }
+    void setQueue(std::chrono::microseconds queue) override;
+    void setCorked(bool corked) override;
 
 private:
     struct Stream {
@@ -104,6 +108,7 @@ private:
         std::deque<std::int16_t> queued;
     };
     std::size_t targetFrames() const;
+    void play(std::size_t frames);
     void post(std::function<void(OutputEvents&)> event) { m_events.push_back(std::move(event)); }
     void know(const OutputDevice& device);
 
@@ -120,6 +125,13 @@ private:
     std::deque<std::function<void(OutputEvents&)>> m_events;
 };
 
+// Keeps the voices the engine is done with, in room made beforehand.
+struct KeptVoices final : VoiceBin {
+    KeptVoices() { kept.reserve(256); }
+    void discard(std::unique_ptr<Voice> voice) override { kept.push_back(std::move(voice)); }
+    std::vector<std::unique_ptr<Voice>> kept;
+};
+
 // The engine's state machine on a test output and a test clock.
 struct EngineRig {
     explicit EngineRig(OutputDevice device,
@@ -131,8 +143,9 @@ struct EngineRig {
 
     ManualClock clock;
     TestOutput out;
-    std::vector<std::string> complaints;
-    std::unique_ptr<class EngineStateMachine> machine;
+    KeptVoices bin;
+    std::vector<std::string> complaints; // as the engine's reports read
+    std::unique_ptr<EngineStateMachine> machine;
     int rate;
 };
 

@@ -18,9 +18,10 @@ struct OutputDevice {
     bool operator==(const OutputDevice&) const = default;
 };
 
-// What an output tells the engine. Delivered on the engine's thread, one at a time; an event
-// may arrive late, after the stream it was about has been closed, so each is a hint to look
-// at the output again rather than a fact.
+// What an output tells the engine. Delivered on the output's own thread (libpulse's, with its
+// lock held), so an implementation only takes note and wakes the engine's thread, which then
+// hands it to the state machine. An event may arrive late, after the stream it was about has
+// been closed, so each is a hint to look at the output again rather than a fact.
 class OutputEvents {
 public:
     virtual ~OutputEvents() = default;
@@ -38,12 +39,11 @@ public:
     virtual void outputMoved() = 0;
     // The server went away, or refused or failed the stream: see failed() and error().
     virtual void outputLost() = 0;
-    // The default device is another, or was laid out anew.
-    virtual void outputDeviceChanged() = 0;
 };
 
 // The engine's way to one playback stream at a sound server. Every call returns at once;
-// what the server answers comes back as an event.
+// what the server answers comes back as an event. Calls that fill in an OutputDevice assign
+// to it, so that one made roomy beforehand is filled without allocating.
 class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
@@ -53,12 +53,13 @@ public:
     // Drops the stream and the connection.
     virtual void disconnect() = 0;
     virtual bool connected() const = 0;
-    // The device that plays by default, as the server last reported it.
-    virtual std::optional<OutputDevice> defaultDevice() const = 0;
+    // The device that plays by default, as the server last reported it; false when none.
+    virtual bool defaultDevice(OutputDevice& device) const = 0;
 
     // Opens a stream of 16-bit frames laid out as `layout` at `rate`, keeping about `queue`
     // queued, where the server's policy puts it: the device the user chose for this program,
-    // else the default device; outputReady() or outputLost() follows. `device` is where it is
+    // else the default device; outputReady() or outputLost() follows. It starts corked, so that
+    // its first queue is written before the server plays any of it. `device` is where it is
     // expected to go: a stream laid out as that device is passed to its speakers unmixed.
     // `onDevice`: asked for on `device` itself, which the user has just moved a test to and
     // the server may not have recorded as the user's choice yet; not recorded as one by that.
@@ -66,21 +67,23 @@ public:
                       std::chrono::microseconds queue, bool onDevice) = 0;
     virtual void close() = 0;
     // The device the stream plays on: known soon after it is ready (told as a move), and after
-    // each move.
-    virtual std::optional<OutputDevice> streamDevice() const = 0;
+    // each move; false while unknown.
+    virtual bool streamDevice(OutputDevice& device) const = 0;
     // What the stream is called in the desktop's mixer: the test that plays.
     virtual void setStreamName(const std::string& name) = 0;
     // The connection or the stream has failed since it was made; error() says why.
     virtual bool failed() const = 0;
     virtual std::string error() const = 0;
 
-    // Frames the stream takes now, and frames written that the server has not played yet.
+    // Frames the stream takes now, and frames written that the server has not played yet (as
+    // the server's timing tells: its queue and the device's).
     virtual std::size_t writableFrames() const = 0;
     virtual std::size_t queuedFrames() const = 0;
     // Queues up to writableFrames() interleaved frames.
     virtual void write(const std::int16_t* frames, std::size_t count) = 0;
     // How much the stream keeps queued from now on.
     virtual void setQueue(std::chrono::microseconds queue) = 0;
-    // A corked stream plays nothing and holds what it has; the server may suspend the device.
+    // A corked stream plays nothing and drops what it held; the server may suspend the device.
+    // Uncorked, it plays once it holds a full queue.
     virtual void setCorked(bool corked) = 0;
 };

@@ -8,17 +8,22 @@
 #include <vector>
 
 class Voice;
+class VoiceBin;
 
 // The sound as the output plays it: the voice that plays and those fading out, scaled by the
 // gain ramp, routed and rounded to 16-bit frames of the output's layout. Frames in, frames
-// out: no thread and no clock, so every sample it makes can be checked.
+// out: no thread and no clock, so every sample it makes can be checked. It never allocates or
+// frees: its buffers are made with it, and the voices it is done with go to a bin.
 //
 // Gain changes ramp in a straight line over 10 ms; starts, stops and switches fade over 5 ms.
 class Mixer {
 public:
     static constexpr double kGainRampSeconds = 0.010;
 
-    explicit Mixer(float gain);
+    // Room for this many output channels; a layout wider than that is not played.
+    static constexpr std::size_t kMaxChannels = 32;
+
+    Mixer(float gain, VoiceBin& bin);
     ~Mixer();
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;
@@ -56,7 +61,11 @@ public:
 
 private:
     void retire();
+    void drop(std::unique_ptr<Voice>& voice);
     void rampGain(std::size_t frames);
+    void renderBlock(std::int16_t* out, std::size_t frames);
+
+    VoiceBin& m_bin;
 
     int m_rate = 44100;
     SpeakerLayout m_layout{standardLayout(2)};

@@ -94,14 +94,30 @@ SpeakerLayout vorbisLayout(int channels)
 
 SpeakerLayout outputLayoutFor(const SpeakerLayout& device)
 {
+    SpeakerLayout layout;
+    outputLayoutFor(device, layout);
+    return layout;
+}
+
+void outputLayoutFor(const SpeakerLayout& device, SpeakerLayout& layout)
+{
     if (indexOf(device, FrontLeft) < 0 || indexOf(device, FrontRight) < 0)
-        return {FrontLeft, FrontRight};
-    return device;
+        layout.assign({FrontLeft, FrontRight});
+    else
+        layout.assign(device.begin(), device.end());
 }
 
 ChannelRouting::ChannelRouting(const SpeakerLayout& file, const SpeakerLayout& output)
-    : m_inputs(int(file.size())), m_outputs(int(output.size()))
 {
+    m_taps.reserve(2 * file.size());
+    route(file, output);
+}
+
+void ChannelRouting::route(const SpeakerLayout& file, const SpeakerLayout& output)
+{
+    m_inputs = int(file.size());
+    m_outputs = int(output.size());
+    m_taps.clear();
     for (int input = 0; input < m_inputs; ++input) {
         const Speaker s = file[std::size_t(input)];
         if (s == Other)

@@ -1,11 +1,23 @@
 #include "Mixer.h"
 
 #include "Voice.h"
+#include "VoiceBin.h"
 
 #include <algorithm>
 #include <cmath>
 
-Mixer::Mixer(float gain) : m_gain(gain), m_target(gain) {}
+namespace {
+// Voices fading out at once: more quick presses than this drop the oldest fade.
+constexpr std::size_t kMostLeaving = 16;
+} // namespace
+
+Mixer::Mixer(float gain, VoiceBin& bin) : m_bin(bin), m_gain(gain), m_target(gain)
+{
+    m_layout.reserve(kMaxChannels);
+    m_leaving.reserve(kMostLeaving);
+    m_mix.reserve(Voice::kRenderBlock * kMaxChannels);
+    m_gains.reserve(Voice::kRenderBlock);
+}
 
 Mixer::~Mixer() = default;
 
@@ -13,8 +25,6 @@ void Mixer::setOutput(int rate, const SpeakerLayout& layout)
 {
     m_rate = rate;
     m_layout = layout;
-    m_mix.reserve(Voice::kUsualBlock * layout.size());
-    m_gains.reserve(Voice::kUsualBlock);
     if (m_current)
         m_current->setOutput(rate, layout);
     for (auto& voice : m_leaving)
@@ -35,8 +45,16 @@ void Mixer::stop()
 
 void Mixer::clear()
 {
-    m_current.reset();
+    drop(m_current);
+    for (auto& voice : m_leaving)
+        drop(voice);
     m_leaving.clear();
+}
+
+void Mixer::drop(std::unique_ptr<Voice>& voice)
+{
+    if (voice)
+        m_bin.discard(std::move(voice));
 }
 
 void Mixer::hold()
@@ -61,6 +79,10 @@ void Mixer::retire()
     if (!m_current)
         return;
     m_current->fadeOut(std::size_t(Voice::kFadeSeconds * m_rate));
+    if (m_leaving.size() == kMostLeaving) {
+        drop(m_leaving.front());
+        m_leaving.erase(m_leaving.begin());
+    }
     m_leaving.push_back(std::move(m_current));
 }
 
@@ -93,19 +115,29 @@ void Mixer::rampGain(std::size_t frames)
 
 void Mixer::render(std::int16_t* out, std::size_t frames)
 {
-    const std::size_t samples = frames * m_layout.size();
-    if (!active()) {
-        std::fill_n(out, samples, std::int16_t(0));
+    const std::size_t width = m_layout.size();
+    if (!active() || width > kMaxChannels) {
+        std::fill_n(out, frames * width, std::int16_t(0));
         return;
     }
+    for (std::size_t done = 0; done < frames; done += Voice::kRenderBlock)
+        renderBlock(out + done * width, std::min(Voice::kRenderBlock, frames - done));
+}
+
+void Mixer::renderBlock(std::int16_t* out, std::size_t frames)
+{
+    const std::size_t samples = frames * m_layout.size();
     m_mix.assign(samples, 0.0f);
     m_gains.resize(frames);
     rampGain(frames);
     if (m_current && !m_current->mixInto(m_mix.data(), frames, m_gains.data(), m_speed, m_loop))
-        m_current.reset();
+        drop(m_current);
     for (auto& voice : m_leaving)
         voice->mixInto(m_mix.data(), frames, m_gains.data(), m_speed, m_loop);
-    std::erase_if(m_leaving, [](const auto& voice) { return voice->finished(); });
+    for (auto& voice : m_leaving)
+        if (voice->finished())
+            drop(voice);
+    std::erase(m_leaving, nullptr);
     for (std::size_t i = 0; i < samples; ++i)
         out[i] = std::int16_t(std::lround(std::clamp(m_mix[i], -1.0f, 1.0f) * 32767.0f));
 }

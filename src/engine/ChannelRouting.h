@@ -31,6 +31,8 @@ SpeakerLayout vorbisLayout(int channels);
 // server passes every channel through as it is, or plain stereo where the device has no front
 // pair (a mono device, or one of only auxiliary channels) and the server must mix anyway.
 SpeakerLayout outputLayoutFor(const SpeakerLayout& device);
+// The same into `layout`, which keeps its storage: for the sound thread, which never allocates.
+void outputLayoutFor(const SpeakerLayout& device, SpeakerLayout& layout);
 
 // The gain from each file channel to each output channel.
 //
@@ -45,6 +47,8 @@ SpeakerLayout outputLayoutFor(const SpeakerLayout& device);
 class ChannelRouting {
 public:
     ChannelRouting(const SpeakerLayout& file, const SpeakerLayout& output);
+    // Routes anew, in the storage the routing has (room for two taps a file channel).
+    void route(const SpeakerLayout& file, const SpeakerLayout& output);
 
     int inputs() const { return m_inputs; }
     int outputs() const { return m_outputs; }

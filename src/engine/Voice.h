@@ -19,9 +19,11 @@ class Voice {
 public:
     // Every start, stop and switch fades over this long.
     static constexpr double kFadeSeconds = 0.005;
-    // Frames a block usually holds at most: buffers for this many are made when the voice is,
-    // off the real-time thread.
-    static constexpr std::size_t kUsualBlock = 8192;
+    // The most frames mixed at once (the mixer renders longer blocks in pieces): with it the
+    // buffers a voice needs at any rate are known when it is made, off the real-time thread.
+    static constexpr std::size_t kRenderBlock = 128;
+    // The lowest output rate a voice is made ready for.
+    static constexpr int kLowestOutputRate = 22050;
 
     // Plays what `reader` reads. Until setOutput() it plays to stereo at the file's own rate.
     explicit Voice(std::shared_ptr<FileReader> reader);
@@ -36,7 +38,7 @@ public:
     // carries one, else by the WAVE order for their count. Set before the first frame is mixed.
     void setOutput(int rate, const SpeakerLayout& layout);
 
-    // Adds up to `frames` frames of the output's layout into `out` (interleaved), scaled by
+    // Adds up to `frames` (at most kRenderBlock) frames of the output's layout into `out` (interleaved), scaled by
     // `gain` per frame. Returns false once the voice has nothing more to give.
     bool mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop);
 
@@ -58,10 +60,11 @@ private:
     float envelopeStep();
 
     std::shared_ptr<FileReader> m_reader;
+    std::size_t m_mostWanted = 0; // file frames kept at hand at most, at the fastest rate
     SRC_STATE_tag* m_resampler = nullptr;
     std::size_t m_channels = 0; // the file's
     SpeakerLayout m_layout;
-    ChannelRouting m_routing{{}, {}};
+    ChannelRouting m_routing;
     int m_fileRate = 0;
     int m_outputRate = 0;
     bool m_endOfInput = false;

@@ -1,5 +1,6 @@
 #include "Voice.h"
 
+#include "AudioEngine.h"
 #include "FileReader.h"
 
 #include <algorithm>
@@ -23,16 +24,23 @@ float rise(std::size_t position, std::size_t total)
 
 Voice::Voice(std::shared_ptr<FileReader> reader)
     : m_reader(std::move(reader)), m_channels(std::size_t(m_reader->channels())),
-      m_layout(m_reader->layout()), m_fileRate(m_reader->rate())
+      m_layout(m_reader->layout()), m_routing(m_layout, standardLayout(2)),
+      m_fileRate(m_reader->rate())
 {
     int error = 0;
     m_resampler = src_new(SRC_SINC_FASTEST, m_reader->channels(), &error);
     if (!m_resampler)
         throw std::runtime_error(src_strerror(error));
     setOutput(m_fileRate, standardLayout(2));
-    m_input.reserve(2 * kUsualBlock * m_channels);
-    m_decoded.reserve(kUsualBlock * m_channels);
-    m_output.reserve(kUsualBlock * m_channels);
+    // What keepAhead() wants at most: a block and a fade's reserve at the fastest rate, played
+    // to the lowest output rate. Read in pieces of at least 1024 frames on top of what is left.
+    const double perFrame = double(Playback::kMaxRate) * m_fileRate / kLowestOutputRate;
+    m_mostWanted = std::size_t(double(kRenderBlock) * perFrame +
+                               kFadeSeconds * Playback::kMaxRate * m_fileRate) +
+                   64 + 1;
+    m_input.reserve((2 * m_mostWanted + 1024) * m_channels);
+    m_decoded.reserve(std::max<std::size_t>(m_mostWanted, 1024) * m_channels);
+    m_output.reserve(kRenderBlock * m_channels);
 }
 
 Voice::Voice(const QString& path) : Voice(std::make_shared<FileReader>(path)) {}
@@ -47,7 +55,7 @@ void Voice::setOutput(int rate, const SpeakerLayout& layout)
 {
     m_outputRate = rate;
     m_fadeInTotal = std::size_t(kFadeSeconds * rate);
-    m_routing = ChannelRouting(m_layout, layout);
+    m_routing.route(m_layout, layout);
 }
 
 void Voice::fadeOut(std::size_t frames)
@@ -110,7 +118,9 @@ void Voice::keepAhead(std::size_t frames, double rate, bool loop)
     const auto wanted = std::size_t(double(frames) * perFrame) + reserve;
     std::size_t pending = m_input.size() / m_channels - m_inputUsed;
     while (pending < wanted && !m_endOfInput) {
-        if (!refill(std::clamp<std::size_t>(wanted - pending, 1024, 1 << 16), loop)) {
+        if (!refill(std::clamp<std::size_t>(wanted - pending, 1024,
+                                            std::max<std::size_t>(m_mostWanted, 1024)),
+                    loop)) {
             if (!m_endOfInput)
                 fadeOut(m_fadeInTotal);
             return;
