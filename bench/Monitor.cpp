@@ -1,5 +1,6 @@
 #include "Monitor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <pulse/simple.h>
@@ -110,18 +111,34 @@ float Monitor::peakBefore(Clock::time_point until, double seconds)
     return peak;
 }
 
-double Monitor::longestSilence(Clock::time_point from, double seconds)
+template <typename Visit> void Monitor::visit(Clock::time_point from, double seconds, Visit each)
 {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds + 0.3));
     std::lock_guard lock(m_mutex);
     const auto to =
         from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    auto at = std::lower_bound(m_samples.begin(), m_samples.end(), from,
+                               [](const Sample& s, Clock::time_point t) { return s.time < t; });
+    for (; at != m_samples.end() && at->time <= to; ++at)
+        each(*at);
+}
+
+double Monitor::longestSilence(Clock::time_point from, double seconds)
+{
     std::size_t run = 0, longest = 0;
-    for (const Sample& s : m_samples) {
-        if (s.time < from || s.time > to)
-            continue;
+    visit(from, seconds, [&](const Sample& s) {
         run = std::fabs(s.value) < 0.01f ? run + 1 : 0;
         longest = std::max(longest, run);
-    }
+    });
     return double(longest) / kRate;
+}
+
+double Monitor::lastSoundAfter(Clock::time_point since, float threshold, double seconds)
+{
+    double last = -1;
+    visit(since, seconds, [&](const Sample& s) {
+        if (std::fabs(s.value) > threshold)
+            last = secondsBetween(since, s.time);
+    });
+    return last;
 }

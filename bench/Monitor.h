@@ -29,6 +29,8 @@ public:
     float peakBefore(Clock::time_point until, double seconds);
     // Longest run of near-silence (seconds) in [from, from + seconds].
     double longestSilence(Clock::time_point from, double seconds);
+    // Time after `since` of the last sample louder than `threshold` in the `seconds` after it.
+    double lastSoundAfter(Clock::time_point since, float threshold, double seconds);
 
     static double secondsBetween(Clock::time_point a, Clock::time_point b)
     {
@@ -42,6 +44,8 @@ private:
     };
     void run();
     template <typename Test> double scan(Clock::time_point since, double timeout, Test test);
+    // The samples from `from` to `from + seconds`, once they have arrived.
+    template <typename Visit> void visit(Clock::time_point from, double seconds, Visit each);
 
     std::string m_source;
     std::mutex m_mutex;

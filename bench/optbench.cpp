@@ -102,22 +102,23 @@ double cpuSeconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-long peakRssKb(const QString& status = "/proc/self/status")
+long peakRssKb(const QString& status = "/proc/self/status", const std::string& field = "VmHWM:")
 {
     std::ifstream in(status.toStdString());
     std::string key;
     long value = 0;
     while (in >> key)
-        if (key == "VmHWM:" && in >> value)
+        if (key == field && in >> value)
             return value;
     return 0;
 }
 
 // The real window with the real engine, wired as the program wires it.
 struct Ours {
-    explicit Ours(const QString& folder)
-        : settings(folder + "/settings"), services{report, settings, random, browser, [] {}},
-          form(engine, folder)
+    explicit Ours(const QString& folder,
+                  std::chrono::milliseconds warm = std::chrono::milliseconds(3000))
+        : engine(warm), settings(folder + "/settings"),
+          services{report, settings, random, browser, [] {}}, form(engine, folder)
     {
         connectFormEvents(form, services);
         form.Combo1->addEntry("tone");
@@ -248,15 +249,59 @@ int playCpu(const QString& folder, double rate, double seconds)
     return 0;
 }
 
+// Child mode: the resident memory before and after `presses` quick presses (each a start and a
+// stop 50 ms apart), once the output has been corked again.
+int pressMemory(const QString& folder, int presses)
+{
+    Ours ours(folder);
+    ours.form.Slider1->setValue(100);
+    settle(500);
+    const long before = peakRssKb("/proc/self/status", "VmRSS:");
+    for (int i = 0; i < presses; ++i) {
+        ours.press();
+        settle(50);
+        ours.press();
+        settle(50);
+    }
+    settle(4000);
+    std::printf("before %ld after %ld\n", before, peakRssKb("/proc/self/status", "VmRSS:"));
+    return 0;
+}
+
+// A press after the warm spell (3.6 s after the last sound), a volume change and a stop, as a
+// user meets them: onset, level change and the last sound after Stop, in seconds.
+struct PressFigures {
+    Figure press, volume, stop;
+    void measure(Ours& window, Monitor& monitor)
+    {
+        window.form.Slider1->setValue(50);
+        settle(3600);
+        Clock::time_point t0 = Clock::now();
+        window.press();
+        press.add(monitor.onsetAfter(t0, 0.005f, 2));
+        settle(400);
+        const float base = monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
+        t0 = Clock::now();
+        window.form.Slider1->setValue(100);
+        volume.add(monitor.levelAbove(t0, base * 1.4f, 2));
+        settle(300);
+        t0 = Clock::now();
+        window.press();
+        stop.add(monitor.lastSoundAfter(t0, 0.01f, 0.5));
+    }
+};
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    const bool child = argc > 1 && QByteArray(argv[1]) == "--play-cpu";
+    const bool child = argc > 1 && QByteArray(argv[1]).startsWith("--");
     if (child)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (child && args[1] == "--presses")
+        return pressMemory(args[2], args[3].toInt());
     if (child)
         return playCpu(args[2], args[3].toDouble(), args[4].toDouble());
     g_program = args.value(1);
@@ -327,6 +372,60 @@ int main(int argc, char* argv[])
             window.press();
         }
     }
+    // Presses in a row, each after the stream was corked (a warm spell of 0.3 s, waited out):
+    // holes in the first 0.3 s of each sound, ours (the engine answered late) or the server's,
+    // beside a bare client started afresh for each.
+    constexpr int kHolePresses = 50;
+    Figure releasedRow;
+    int ourHoles = 0, serverHoles = 0, bareHoles = 0;
+    {
+        Ours window(root + "/ours", std::chrono::milliseconds(300));
+        window.form.Slider1->setValue(100);
+        for (int r = 0; r < kHolePresses; ++r) {
+            settle(700);
+            const auto late = window.engine.lateUnderflows();
+            const Clock::time_point t0 = Clock::now();
+            window.press();
+            const double onset = monitor.onsetAfter(t0, 0.01f, 2);
+            releasedRow.add(onset);
+            const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(onset + 0.002));
+            if (onset >= 0 && monitor.longestSilence(sound, 0.3) > 0.002)
+                ++(window.engine.lateUnderflows() > late ? ourHoles : serverHoles);
+            window.press();
+        }
+    }
+    for (int r = 0; r < kHolePresses; ++r) {
+        QProcess p;
+        if (!startReference(p, g_refDir + "/ref_pa", tone50))
+            continue;
+        settle(300);
+        const Clock::time_point t0 = command(p, "go");
+        const double onset = monitor.onsetAfter(t0, 0.01f, 3);
+        const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(onset + 0.002));
+        if (onset >= 0 && monitor.longestSilence(sound, 0.3) > 0.002)
+            ++bareHoles;
+        stopProcess(p);
+    }
+
+    // A session of use: the same press, volume change and stop on a fresh start and after 100
+    // presses with pauses.
+    PressFigures fresh, used;
+    {
+        Ours window(root + "/ours");
+        for (int r = 0; r < 3; ++r)
+            fresh.measure(window, monitor);
+        for (int r = 0; r < 100; ++r) {
+            window.press();
+            settle(150 + 47 * (r % 10));
+            window.press();
+            settle(100 + 31 * (r % 7));
+        }
+        for (int r = 0; r < 3; ++r)
+            used.measure(window, monitor);
+    }
+
     // A stereo test and a 5.1 test in turn on a 5.1 device: what a change of the file's
     // channel count costs a press.
     Figure stereoOn51, surroundOn51;
@@ -354,6 +453,15 @@ int main(int argc, char* argv[])
     }
     QProcess::execute("pactl", {"set-default-sink", sink});
     row("press -> first sound, released", released, "ms", 1000, {});
+    row("released, 50 presses in a row", releasedRow, "ms", 1000, {});
+    std::printf("%-34s ours (late) %d, the server's %d  | bare client started afresh %d\n",
+                "holes at the start, 50 presses", ourHoles, serverHoles, bareHoles);
+    row("released press, fresh start", fresh.press, "ms", 1000, {});
+    row("released press, after 100 presses", used.press, "ms", 1000, {});
+    row("volume -> level, fresh start", fresh.volume, "ms", 1000, {});
+    row("volume -> level, after 100 presses", used.volume, "ms", 1000, {});
+    row("stop -> silence, fresh start", fresh.stop, "ms", 1000, {});
+    row("stop -> silence, after 100 presses", used.stop, "ms", 1000, {});
     row("press, stereo test on 5.1 device", stereoOn51, "ms", 1000, {});
     row("press, 5.1 test after stereo, 5.1", surroundOn51, "ms", 1000, {});
     row("press -> first sound, warm", ours, "ms", 1000,
@@ -498,5 +606,13 @@ int main(int argc, char* argv[])
         {{"bare Qt window", bareRss}});
     row("peak RSS playing (MiB)", Figure{{double(rssPlaying)}}, "MiB", 1.0 / 1024,
         {{"bare Qt window", bareRss}});
+    {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(), {"--presses", root + "/ours", "85"});
+        p.waitForFinished(60000);
+        const QStringList parts = QString::fromLatin1(p.readAllStandardOutput()).split(' ');
+        const double grown = parts.value(3).trimmed().toDouble() - parts.value(1).toDouble();
+        row("RSS growth, 85 quick presses (KiB)", Figure{{grown}}, "KiB", 1, {});
+    }
     return 0;
 }

@@ -34,30 +34,21 @@ private:
 
 Speaker speakerFor(pa_channel_position_t position)
 {
-    switch (position) {
-    case PA_CHANNEL_POSITION_MONO:
-        return Speaker::Mono;
-    case PA_CHANNEL_POSITION_FRONT_LEFT:
-        return Speaker::FrontLeft;
-    case PA_CHANNEL_POSITION_FRONT_RIGHT:
-        return Speaker::FrontRight;
-    case PA_CHANNEL_POSITION_FRONT_CENTER:
-        return Speaker::FrontCentre;
-    case PA_CHANNEL_POSITION_LFE:
-        return Speaker::Lfe;
-    case PA_CHANNEL_POSITION_REAR_LEFT:
-        return Speaker::RearLeft;
-    case PA_CHANNEL_POSITION_REAR_RIGHT:
-        return Speaker::RearRight;
-    case PA_CHANNEL_POSITION_REAR_CENTER:
-        return Speaker::RearCentre;
-    case PA_CHANNEL_POSITION_SIDE_LEFT:
-        return Speaker::SideLeft;
-    case PA_CHANNEL_POSITION_SIDE_RIGHT:
-        return Speaker::SideRight;
-    default:
-        return Speaker::Other;
-    }
+    static const std::pair<pa_channel_position_t, Speaker> known[] = {
+        {PA_CHANNEL_POSITION_MONO, Speaker::Mono},
+        {PA_CHANNEL_POSITION_FRONT_LEFT, Speaker::FrontLeft},
+        {PA_CHANNEL_POSITION_FRONT_RIGHT, Speaker::FrontRight},
+        {PA_CHANNEL_POSITION_FRONT_CENTER, Speaker::FrontCentre},
+        {PA_CHANNEL_POSITION_LFE, Speaker::Lfe},
+        {PA_CHANNEL_POSITION_REAR_LEFT, Speaker::RearLeft},
+        {PA_CHANNEL_POSITION_REAR_RIGHT, Speaker::RearRight},
+        {PA_CHANNEL_POSITION_REAR_CENTER, Speaker::RearCentre},
+        {PA_CHANNEL_POSITION_SIDE_LEFT, Speaker::SideLeft},
+        {PA_CHANNEL_POSITION_SIDE_RIGHT, Speaker::SideRight}};
+    for (const auto& [code, speaker] : known)
+        if (code == position)
+            return speaker;
+    return Speaker::Other;
 }
 
 OutputDevice deviceFrom(const pa_sink_info& info)
@@ -540,4 +531,6 @@ void PulseOutput::setCorked(bool corked)
     // What a corked stream held is not the next sound's; the queue to come is.
     if (corked)
         forget(pa_stream_flush(m_stream, nullptr, nullptr));
+    else
+        forget(pa_stream_trigger(m_stream, nullptr, nullptr));
 }

@@ -7,12 +7,12 @@
 #include "SpscRing.h"
 #include "Voice.h"
 #include "VoiceBin.h"
+#include "Wake.h"
 
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
-#include <semaphore>
 
 namespace {
 
@@ -41,12 +41,7 @@ struct SoundEngine::Command {
 };
 
 struct SoundEngine::Shared {
-    // Wakes the sound thread, once for any number of calls before it looks.
-    void rouse()
-    {
-        if (!wakePending.exchange(true, std::memory_order_acq_rel))
-            wake.release();
-    }
+    void rouse() { wake.notify(); }
     // From any thread but the sound thread; waits only while the queue is full.
     void post(Command&& command)
     {
@@ -63,13 +58,12 @@ struct SoundEngine::Shared {
 
     std::mutex posting; // among the threads that post; the sound thread never takes it
     SpscRing<Command, 64> commands;
-    std::counting_semaphore<> wake{0};
-    std::atomic<bool> wakePending{false};
+    Wake wake; // the sound thread's
     std::atomic<unsigned> events{0};
     std::atomic<std::uint32_t> underflows{0}, lateUnderflows{0};
     SpscRing<std::unique_ptr<Voice>, 64> bin; // to the window's thread, to be freed
     std::atomic<bool> exitDone{false};
-    std::binary_semaphore exited{0};
+    Wake exited; // the window's thread's, at the exit
 };
 
 // The output's events, from libpulse's thread, as flags and counters for the sound thread.
@@ -204,8 +198,10 @@ std::chrono::milliseconds SoundEngine::exitWait() const
 void SoundEngine::finish()
 {
     const auto until = std::chrono::steady_clock::now() + exitWait();
+    const auto armed = m_shared->exited.arm();
     m_shared->post({Command::Kind::Finish});
-    m_shared->exited.try_acquire_until(until);
+    if (!m_shared->exitDone)
+        m_shared->exited.wait(armed, until);
     collect();
 }
 
@@ -226,7 +222,7 @@ void SoundEngine::runSoundThread()
     runThisThreadAheadOfOrdinaryWork();
     Shared& shared = *m_shared;
     for (;;) {
-        shared.wakePending.store(false, std::memory_order_release);
+        const auto armed = shared.wake.arm();
         while (auto command = shared.commands.pop()) {
             if (command->kind == Command::Kind::Quit)
                 return;
@@ -235,10 +231,7 @@ void SoundEngine::runSoundThread()
         handleEvents();
         m_machine->onClock();
         publish();
-        if (const auto deadline = m_machine->deadline())
-            shared.wake.try_acquire_until(*deadline);
-        else
-            shared.wake.acquire();
+        shared.wake.wait(armed, m_machine->deadline());
     }
 }
 
@@ -310,5 +303,5 @@ void SoundEngine::publish()
     m_lateUnderflows = m_machine->lateUnderflows();
     m_heldUs = m_machine->heldBack().count();
     if (m_machine->exitDone() && !m_shared->exitDone.exchange(true))
-        m_shared->exited.release();
+        m_shared->exited.notify();
 }

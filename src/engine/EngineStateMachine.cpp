@@ -42,19 +42,13 @@ EngineStateMachine::~EngineStateMachine()
 
 std::string EngineStateMachine::describe(Report report, const AudioOutput& output)
 {
-    switch (report) {
-    case Report::RanDry:
-        return "the sound ran dry: the server's request for it was answered late";
-    case Report::NoAnswer:
-        return "cannot open the sound output: the sound server does not answer";
-    case Report::NoDevice:
-        return "cannot open the sound output: the sound server has no output device";
-    case Report::CannotOpen:
-        return "cannot open the sound output: " + output.error();
-    case Report::Lost:
-        return "sound output lost: " + output.error();
-    }
-    return {};
+    static const char* const lines[] = {
+        "the sound ran dry: the server's request for it was answered late",
+        "cannot open the sound output: the sound server does not answer",
+        "cannot open the sound output: the sound server has no output device",
+        "cannot open the sound output: ", "sound output lost: "};
+    const std::string line = lines[int(report)];
+    return report >= Report::CannotOpen ? line + output.error() : line;
 }
 
 void EngineStateMachine::prepare()

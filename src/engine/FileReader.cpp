@@ -19,33 +19,24 @@ constexpr std::size_t kChunkFrames = 4096;
 
 Speaker speakerFor(int position)
 {
-    switch (position) {
-    case SF_CHANNEL_MAP_MONO:
-        return Speaker::Mono;
-    case SF_CHANNEL_MAP_LEFT:
-    case SF_CHANNEL_MAP_FRONT_LEFT:
-        return Speaker::FrontLeft;
-    case SF_CHANNEL_MAP_RIGHT:
-    case SF_CHANNEL_MAP_FRONT_RIGHT:
-        return Speaker::FrontRight;
-    case SF_CHANNEL_MAP_CENTER:
-    case SF_CHANNEL_MAP_FRONT_CENTER:
-        return Speaker::FrontCentre;
-    case SF_CHANNEL_MAP_LFE:
-        return Speaker::Lfe;
-    case SF_CHANNEL_MAP_REAR_LEFT:
-        return Speaker::RearLeft;
-    case SF_CHANNEL_MAP_REAR_RIGHT:
-        return Speaker::RearRight;
-    case SF_CHANNEL_MAP_REAR_CENTER:
-        return Speaker::RearCentre;
-    case SF_CHANNEL_MAP_SIDE_LEFT:
-        return Speaker::SideLeft;
-    case SF_CHANNEL_MAP_SIDE_RIGHT:
-        return Speaker::SideRight;
-    default:
-        return Speaker::Other;
-    }
+    static const std::pair<int, Speaker> known[] = {
+        {SF_CHANNEL_MAP_MONO, Speaker::Mono},
+        {SF_CHANNEL_MAP_LEFT, Speaker::FrontLeft},
+        {SF_CHANNEL_MAP_FRONT_LEFT, Speaker::FrontLeft},
+        {SF_CHANNEL_MAP_RIGHT, Speaker::FrontRight},
+        {SF_CHANNEL_MAP_FRONT_RIGHT, Speaker::FrontRight},
+        {SF_CHANNEL_MAP_CENTER, Speaker::FrontCentre},
+        {SF_CHANNEL_MAP_FRONT_CENTER, Speaker::FrontCentre},
+        {SF_CHANNEL_MAP_LFE, Speaker::Lfe},
+        {SF_CHANNEL_MAP_REAR_LEFT, Speaker::RearLeft},
+        {SF_CHANNEL_MAP_REAR_RIGHT, Speaker::RearRight},
+        {SF_CHANNEL_MAP_REAR_CENTER, Speaker::RearCentre},
+        {SF_CHANNEL_MAP_SIDE_LEFT, Speaker::SideLeft},
+        {SF_CHANNEL_MAP_SIDE_RIGHT, Speaker::SideRight}};
+    for (const auto& [code, speaker] : known)
+        if (code == position)
+            return speaker;
+    return Speaker::Other;
 }
 
 // The layout the file declares (WAVE_FORMAT_EXTENSIBLE, CAF, ...), else the standard one for
@@ -102,7 +93,9 @@ FileReader::~FileReader()
 void FileReader::readAhead()
 {
     m_ringFrames = kRingFrames;
-    m_ring.assign(m_ringFrames * std::size_t(m_channels), 0.0f);
+    // Not cleared: only what has been decoded is read, and a page is touched when first decoded
+    // into, not all 2 MiB (stereo) at the press.
+    m_ring.reset(new float[m_ringFrames * std::size_t(m_channels)]);
     m_ahead = true;
     topUp(); // the start, ready when the voice plays
     // Detached: a read that hangs holds only this thread, which owns the reader meanwhile.
@@ -143,7 +136,7 @@ std::size_t FileReader::read(float* dest, std::size_t frames, bool loop)
     for (std::size_t done = 0; done < n;) {
         const auto at = std::size_t(taken % m_ringFrames);
         const std::size_t run = std::min(n - done, m_ringFrames - at);
-        std::copy_n(m_ring.data() + at * width, run * width, dest + done * width);
+        std::copy_n(m_ring.get() + at * width, run * width, dest + done * width);
         done += run;
         taken += run;
     }
@@ -173,7 +166,7 @@ bool FileReader::topUp()
         return false;
     const auto at = std::size_t(written % m_ringFrames);
     const std::size_t frames = std::min({room, kChunkFrames, m_ringFrames - at});
-    const std::size_t got = decode(m_ring.data() + at * std::size_t(m_channels), frames,
+    const std::size_t got = decode(m_ring.get() + at * std::size_t(m_channels), frames,
                                    m_loop.load(std::memory_order_relaxed));
     if (got == 0) {
         m_atEnd.store(true, std::memory_order_release);

@@ -60,7 +60,7 @@ private:
     bool m_ahead = false;
     // Bumped and notified whenever the ring has room or the reader is let go.
     std::atomic<std::uint32_t> m_wake{0};
-    std::vector<float> m_ring;
+    std::unique_ptr<float[]> m_ring;
     std::size_t m_ringFrames = 0;
     std::atomic<std::uint64_t> m_written{0}; // frames put into the ring, ever
     std::atomic<std::uint64_t> m_taken{0};   // frames taken from it
