@@ -249,13 +249,17 @@ int playCpu(const QString& folder, double rate, double seconds)
     return 0;
 }
 
-// Child mode: the resident memory before and after `presses` quick presses (each a start and a
-// stop 50 ms apart), once the output has been corked again.
+// Child mode: the resident memory after a first press (which maps the decoders in), and after
+// `presses` quick presses more (each a start and a stop 50 ms apart), once the output has been
+// corked again.
 int pressMemory(const QString& folder, int presses)
 {
     Ours ours(folder);
     ours.form.Slider1->setValue(100);
-    settle(500);
+    ours.press();
+    settle(50);
+    ours.press();
+    settle(4000);
     const long before = peakRssKb("/proc/self/status", "VmRSS:");
     for (int i = 0; i < presses; ++i) {
         ours.press();

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <malloc.h>
 #include <mutex>
 
 namespace {
@@ -109,6 +110,11 @@ SoundEngine::SoundEngine(std::chrono::milliseconds warm)
       m_bin(std::make_unique<Bin>(*m_shared)), m_clock(std::make_unique<SteadyEngineClock>()),
       m_output(std::make_unique<PulseOutput>(*m_events))
 {
+    // Each press makes and frees a reader and a voice of some hundreds of KiB, on threads of
+    // their own: from the system's pages each time, given back when freed, and in one heap,
+    // so that a session of presses leaves the program no larger.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+    mallopt(M_ARENA_MAX, 1);
     EngineStateMachine::Timing timing;
     timing.warm = warm;
     m_machine = std::make_unique<EngineStateMachine>(
