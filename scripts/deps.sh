@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need, if any is missing.
+# Installs the Debian packages that are missing: "deps.sh program" what building and running the
+# program needs; "deps.sh" that and what the tests need (formatting, the clang sanitizer and
+# fuzzer builds, Debian's package checks, both sound servers, Xvfb and AT-SPI).
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config file clang-format clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
   libsndfile1-dev libsamplerate0-dev libmp3lame-dev libpulse-dev
   espeak-ng
   fonts-liberation2
-  lintian desktop-file-utils appstream
-  pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
-  xvfb openbox x11-utils xdotool dbus at-spi2-core
-  python3 python3-pyatspi gir1.2-atspi-2.0
 )
+if [ "${1:-}" != program ]; then
+  packages+=(
+    file clang-format clang libclang-rt-14-dev
+    lintian desktop-file-utils appstream
+    pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber
+    xvfb openbox x11-utils xdotool dbus at-spi2-core
+    python3 python3-pyatspi gir1.2-atspi-2.0
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
