@@ -17,8 +17,9 @@ std::chrono::microseconds queueLength(pa_stream* stream)
         attr ? pa_bytes_to_usec(attr->tlength, pa_stream_get_sample_spec(stream)) : 0);
 }
 
-// How often the server's timing of the stream is asked for while sound is written.
-constexpr auto kTimingEvery = std::chrono::milliseconds(10);
+// How often the server's timing of the stream is asked for while sound is written; libpulse
+// carries it forward on the clock in between.
+constexpr auto kTimingEvery = std::chrono::milliseconds(50);
 
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {
@@ -357,9 +358,9 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
     // follows. (A stream opened on a named device keeps that device as the user's choice on
     // PulseAudio even after the user moves it back to the default.) It starts corked, and
     // starts playing once uncorked with a full queue (prebuf at the queue).
-    const auto flags = pa_stream_flags_t(
-        PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING |
-        (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
+    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
+                                         PA_STREAM_INTERPOLATE_TIMING |
+                                         (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
     if (pa_stream_connect_playback(m_stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
         fail();
 }
@@ -474,11 +475,18 @@ std::size_t PulseOutput::queuedFrames() const
     Locked locked(m_loop);
     if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
         return 0;
-    const pa_sample_spec* format = pa_stream_get_sample_spec(m_stream);
+    return held();
+}
+
+// With the lock held, on a ready stream.
+std::size_t PulseOutput::held() const
+{
     pa_usec_t latency = 0;
     int negative = 0;
     if (pa_stream_get_latency(m_stream, &latency, &negative) == 0)
-        return negative ? 0 : pa_usec_to_bytes(latency, format) / std::size_t(m_frameBytes);
+        return negative ? 0
+                        : pa_usec_to_bytes(latency, pa_stream_get_sample_spec(m_stream)) /
+                              std::size_t(m_frameBytes);
     const pa_buffer_attr* attr = pa_stream_get_buffer_attr(m_stream);
     const size_t free = pa_stream_writable_size(m_stream);
     if (!attr || free == size_t(-1))
@@ -487,13 +495,13 @@ std::size_t PulseOutput::queuedFrames() const
     return (target - std::min(target, free)) / std::size_t(m_frameBytes);
 }
 
-void PulseOutput::write(const std::int16_t* frames, std::size_t count)
+std::size_t PulseOutput::write(const std::int16_t* frames, std::size_t count)
 {
     if (!m_loop)
-        return;
+        return 0;
     Locked locked(m_loop);
     if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
-        return;
+        return 0;
     // A refused write leaves a hole; a failed stream says so through its state.
     pa_stream_write(m_stream, frames, count * std::size_t(m_frameBytes), nullptr, 0,
                     PA_SEEK_RELATIVE);
@@ -503,6 +511,7 @@ void PulseOutput::write(const std::int16_t* frames, std::size_t count)
         m_timingAskedAt = now;
         forget(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
     }
+    return held();
 }
 
 void PulseOutput::setQueue(std::chrono::microseconds queue)

@@ -39,7 +39,7 @@ public:
     std::string error() const override;
     std::size_t writableFrames() const override;
     std::size_t queuedFrames() const override;
-    void write(const std::int16_t* frames, std::size_t count) override;
+    std::size_t write(const std::int16_t* frames, std::size_t count) override;
     void setQueue(std::chrono::microseconds queue) override;
     void setCorked(bool corked) override;
 
@@ -53,6 +53,7 @@ private:
     void askStreamDevice();
     void fail();
     void renameStream();
+    std::size_t held() const;
 
     OutputEvents& m_events;
     pa_threaded_mainloop* m_loop = nullptr;

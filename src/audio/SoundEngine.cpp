@@ -196,8 +196,8 @@ void SoundEngine::setRate(double rate)
 
 std::chrono::milliseconds SoundEngine::exitWait() const
 {
-    const auto held = std::chrono::ceil<std::chrono::milliseconds>(
-        std::chrono::microseconds(m_heldUs.load()));
+    const auto held =
+        std::chrono::ceil<std::chrono::milliseconds>(std::chrono::microseconds(m_heldUs.load()));
     return std::min(held + kExitFadeAndStep, kLongestExitWait);
 }
 
@@ -289,8 +289,8 @@ void SoundEngine::handleEvents()
         machine.outputMoved();
     for (const bool late : {false, true}) {
         std::uint32_t& seen = late ? m_lateSeen : m_underflowsSeen;
-        const std::uint32_t now =
-            (late ? m_shared->lateUnderflows : m_shared->underflows).load(std::memory_order_acquire);
+        const std::uint32_t now = (late ? m_shared->lateUnderflows : m_shared->underflows)
+                                      .load(std::memory_order_acquire);
         for (; seen != now; ++seen)
             machine.outputUnderflow(late);
     }

@@ -21,4 +21,5 @@ public:
 
 private:
     std::atomic<std::uint32_t> m_word{0};
+    std::atomic<bool> m_sleeping{false}; // no system call to wake a thread that is awake
 };

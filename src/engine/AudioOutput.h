@@ -79,8 +79,8 @@ public:
     // the server's timing tells: its queue and the device's).
     virtual std::size_t writableFrames() const = 0;
     virtual std::size_t queuedFrames() const = 0;
-    // Queues up to writableFrames() interleaved frames.
-    virtual void write(const std::int16_t* frames, std::size_t count) = 0;
+    // Queues up to writableFrames() interleaved frames; returns queuedFrames() after it.
+    virtual std::size_t write(const std::int16_t* frames, std::size_t count) = 0;
     // How much the stream keeps queued from now on.
     virtual void setQueue(std::chrono::microseconds queue) = 0;
     // A corked stream plays nothing and drops what it held; the server may suspend the device.

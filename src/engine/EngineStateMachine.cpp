@@ -22,11 +22,10 @@ constexpr std::size_t kWriteChannels = 8;
 
 } // namespace
 
-EngineStateMachine::EngineStateMachine(AudioOutput& output, const EngineClock& clock,
-                                       Timing timing, float gain, VoiceBin& bin,
-                                       Complaint complain)
-    : m_out(output), m_clock(clock), m_timing(timing), m_bin(bin),
-      m_complain(std::move(complain)), m_mixer(gain, bin), m_queue(timing.minQueue)
+EngineStateMachine::EngineStateMachine(AudioOutput& output, const EngineClock& clock, Timing timing,
+                                       float gain, VoiceBin& bin, Complaint complain)
+    : m_out(output), m_clock(clock), m_timing(timing), m_bin(bin), m_complain(std::move(complain)),
+      m_mixer(gain, bin), m_queue(timing.minQueue)
 {
     for (OutputDevice* device : {&m_device, &m_relayoutTo, &m_seen, &m_byDefault})
         makeRoom(*device);
@@ -309,12 +308,14 @@ void EngineStateMachine::fill()
     }
     const std::size_t width = m_mixer.layout().size();
     const std::size_t most = std::max<std::size_t>(m_frames.capacity() / width, 1);
-    for (std::size_t frames; (frames = std::min(m_out.writableFrames(), most)) > 0;) {
+    for (std::size_t left = m_out.writableFrames(); left > 0;) {
+        const std::size_t frames = std::min(left, most);
         m_frames.resize(frames * width);
         m_mixer.render(m_frames.data(), frames);
         ++m_renderPasses;
-        m_out.write(m_frames.data(), frames);
+        m_held = m_out.write(m_frames.data(), frames);
         m_written += frames;
+        left -= frames;
         if (!m_mixer.active() && !m_soundEnd)
             m_soundEnd = m_written;
     }
@@ -343,8 +344,7 @@ std::chrono::microseconds EngineStateMachine::heldBack() const
 {
     if (m_state != State::Running || m_idle)
         return {};
-    return std::chrono::microseconds(std::int64_t(m_out.queuedFrames()) * 1000000 /
-                                     m_mixer.rate());
+    return std::chrono::microseconds(std::int64_t(m_held) * 1000000 / m_mixer.rate());
 }
 
 void EngineStateMachine::setQueue(std::chrono::microseconds queue)

@@ -94,7 +94,7 @@ public:
     // Times sound was rendered: it stands still while nothing plays.
     std::uint64_t renderPasses() const { return m_renderPasses; }
     std::chrono::microseconds queue() const { return m_queue; }
-    // How long what the server holds of the sound takes to play.
+    // How long what the server held of the sound at the last write takes to play.
     std::chrono::microseconds heldBack() const;
 
 private:
@@ -128,9 +128,10 @@ private:
     SpeakerLayout m_layout; // room for a device's layout
     bool m_finishing = false;
     bool m_exitDone = false;
-    bool m_idle = true;                      // written out and played: the stream runs dry
-    std::uint64_t m_written = 0;             // frames written to the stream
-    std::optional<std::uint64_t> m_soundEnd; // m_written when the last sound ended
+    bool m_idle = true;                              // written out and played: the stream runs dry
+    std::uint64_t m_written = 0;                     // frames written to the stream
+    std::size_t m_held = 0;                          // frames the server held after the last write
+    std::optional<std::uint64_t> m_soundEnd;         // m_written when the last sound ended
     std::optional<EngineClock::time_point> m_openBy; // while a press waits for the stream
     EngineClock::time_point m_warmUntil;
     EngineClock::time_point m_queueSettled; // since the queue last changed

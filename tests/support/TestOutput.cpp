@@ -253,16 +253,17 @@ std::size_t TestOutput::queuedFrames() const
     return m_stream ? m_stream->queued.size() / m_stream->layout.size() : 0;
 }
 
-void TestOutput::write(const std::int16_t* frames, std::size_t count)
+std::size_t TestOutput::write(const std::int16_t* frames, std::size_t count)
 {
     Uncounted uncounted;
     if (!m_stream)
-        return;
+        return 0;
     if (count > writableFrames())
         ++overruns;
     m_stream->queued.insert(m_stream->queued.end(), frames,
                             frames + count * m_stream->layout.size());
     framesWritten += count;
+    return queuedFrames();
 }
 
 EngineRig::EngineRig(OutputDevice device, std::chrono::milliseconds warm)

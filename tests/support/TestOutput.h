@@ -93,7 +93,7 @@ public:
     std::string error() const override { return m_error; }
     std::size_t writableFrames() const override;
     std::size_t queuedFrames() const override;
-    void write(const std::int16_t* frames, std::size_t count) override;
+    std::size_t write(const std::int16_t* frames, std::size_t count) override;
     void setQueue(std::chrono::microseconds queue) override;
     void setCorked(bool corked) override;
 
