@@ -133,10 +133,13 @@ SoundEngine::~SoundEngine()
 {
     post({Command::Kind::Quit});
     m_soundThread.join();
-    // No event after the output; the machine's voices go to the bin, emptied last.
+    // Reports are read with the output that gave them; no event after the output; the
+    // machine's voices go to the bin, emptied last.
+    collect();
     m_output.reset();
     m_machine.reset();
-    collect();
+    while (m_shared->bin.pop()) {
+    }
 }
 
 float SoundEngine::gainFor(int volume)
