@@ -357,7 +357,7 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
     // stream-restore, WirePlumber's restore-stream), else on the default device, which it then
     // follows. (A stream opened on a named device keeps that device as the user's choice on
     // PulseAudio even after the user moves it back to the default.) It starts corked, and
-    // starts playing once uncorked with a full queue (prebuf at the queue).
+    // plays once uncorked on what was written then: what the server asked for of the queue.
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED |
                                          PA_STREAM_INTERPOLATE_TIMING |
                                          (ownLayout ? PA_STREAM_NO_REMIX_CHANNELS : 0));
@@ -540,6 +540,8 @@ void PulseOutput::setCorked(bool corked)
     // What a corked stream held is not the next sound's; the queue to come is.
     if (corked)
         forget(pa_stream_flush(m_stream, nullptr, nullptr));
-    else
+    else {
         forget(pa_stream_trigger(m_stream, nullptr, nullptr));
+        forget(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
+    }
 }

@@ -17,8 +17,8 @@ struct pa_threaded_mainloop;
 // on, not acted on there. The stream carries the program's name, id and icon and the test's
 // name, with the role of a test sound, so the desktop's mixer shows what plays; the user may
 // move it to another device at any time. A stream that runs dry is left to wait for more (nothing
-// is drained or flushed), so the next sound written starts at once. What the stream holds is
-// read from the server's timing of it, asked for while sound is written.
+// is drained), so the next sound written starts at once; a corked one is flushed. What the stream
+// holds is read from the server's timing of it, asked for while sound is written.
 class PulseOutput final : public AudioOutput {
 public:
     explicit PulseOutput(OutputEvents& events);

@@ -26,8 +26,9 @@ void complain(const std::string& what)
 // never longer than this, whatever the queue has grown to.
 constexpr std::chrono::milliseconds kExitFadeAndStep{15};
 constexpr std::chrono::milliseconds kLongestExitWait{90};
-// How often the window's thread collects while a sound plays.
+// How often the window's thread collects while a sound plays, and how long after a request.
 constexpr std::chrono::milliseconds kCollectEvery{100};
+constexpr std::chrono::seconds kCollectAfter{5};
 
 // The output's events, as bits.
 enum Event : unsigned { Connected = 1, Ready = 2, WantsData = 4, Moved = 8, Lost = 16 };
@@ -151,6 +152,12 @@ float SoundEngine::gainFor(int volume)
 void SoundEngine::post(Command&& command)
 {
     m_shared->post(std::move(command));
+    collectSoon();
+}
+
+void SoundEngine::collectSoon()
+{
+    m_lastRequest = std::chrono::steady_clock::now();
     if (!m_collector.isActive())
         m_collector.start();
 }
@@ -161,8 +168,7 @@ void SoundEngine::play(const QString& path)
 {
     // Named as the list shows the test: its file's name without the extension.
     m_output->setStreamName(QFileInfo(path).completeBaseName().toStdString());
-    if (!m_collector.isActive())
-        m_collector.start();
+    collectSoon();
     std::thread([shared = m_shared, path, generation = ++m_generation] {
         try {
             auto reader = std::make_shared<FileReader>(path);
@@ -208,6 +214,8 @@ void SoundEngine::finish()
 {
     const auto until = std::chrono::steady_clock::now() + exitWait();
     const auto armed = m_shared->exited.arm();
+    // A file still opening is not played at the end.
+    ++m_generation;
     m_shared->post({Command::Kind::Finish});
     if (!m_shared->exitDone)
         m_shared->exited.wait(armed, until);
@@ -222,7 +230,9 @@ void SoundEngine::collect()
     for (unsigned r = 0; r < 8 * sizeof reports; ++r)
         if (reports & (1u << r))
             complain(EngineStateMachine::describe(EngineStateMachine::Report(r), *m_output));
-    if (!m_playing)
+    // On while a sound plays, and for a while after the last request: a file may take a
+    // while to open, and the sound's end is reported after it.
+    if (!m_playing && std::chrono::steady_clock::now() > m_lastRequest + kCollectAfter)
         m_collector.stop();
 }
 
@@ -284,12 +294,7 @@ void SoundEngine::handleEvents()
 {
     EngineStateMachine& machine = *m_machine;
     const unsigned events = m_shared->events.exchange(0, std::memory_order_acquire);
-    if (events & Connected)
-        machine.outputConnected();
-    if (events & Ready)
-        machine.outputReady();
-    if (events & Moved)
-        machine.outputMoved();
+    // Underflows first: one of a stream replaced since is not held against the new one.
     for (const bool late : {false, true}) {
         std::uint32_t& seen = late ? m_lateSeen : m_underflowsSeen;
         const std::uint32_t now = (late ? m_shared->lateUnderflows : m_shared->underflows)
@@ -297,6 +302,12 @@ void SoundEngine::handleEvents()
         for (; seen != now; ++seen)
             machine.outputUnderflow(late);
     }
+    if (events & Connected)
+        machine.outputConnected();
+    if (events & Ready)
+        machine.outputReady();
+    if (events & Moved)
+        machine.outputMoved();
     if (events & WantsData)
         machine.outputWantsData();
     if (events & Lost)

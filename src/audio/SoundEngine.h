@@ -19,10 +19,12 @@ class SteadyEngineClock;
 // opens its file on a thread of its own, and each file is decoded ahead on another (see
 // FileReader), so an open or a read that hangs holds up no other sound; the sound thread
 // (real-time where allowed) runs the engine's state machine on the requests and on what the
-// output reports, and writes when the server asks for sound. The sound thread never allocates,
-// frees, locks what another thread holds or writes to a file: the output's events reach it as
-// flags and counters with one wake, the voices it is done with come back to the window's
-// thread to be freed, and its reports are printed there (on standard error).
+// output reports, and writes when the server asks for sound. The sound thread's own work never
+// allocates, frees or writes to a file, and it takes no lock but libpulse's, which its calls
+// into libpulse need (the window's thread takes it for a press's stream name and a report's
+// reason): the output's events reach it as flags and counters with one wake, the voices it is
+// done with come back to the window's thread to be freed, and its reports are printed there
+// (on standard error).
 //
 // Volume curve: gain = (volume / 100)^2, so 100 is full scale, 50 is -12 dB, 10 is -40 dB
 // and 0 is silence. Gain changes ramp over 10 ms; starts, stops and switches fade over 5 ms.
@@ -70,6 +72,7 @@ private:
     void handle(Command& command);
     void handleEvents();
     void publish();
+    void collectSoon();
     // On the window's thread: frees the voices the sound thread is done with and prints its
     // reports; runs while a sound plays.
     void collect();
@@ -83,6 +86,7 @@ private:
     std::atomic<std::int64_t> m_heldUs{0};
     std::atomic<unsigned> m_reports{0}; // a bit for each report waiting to be printed
     std::uint32_t m_underflowsSeen = 0, m_lateSeen = 0;
+    std::chrono::steady_clock::time_point m_lastRequest;
 
     std::unique_ptr<Events> m_events;
     std::unique_ptr<Bin> m_bin;

@@ -19,7 +19,8 @@ struct OutputDevice {
 };
 
 // What an output tells the engine. Delivered on the output's own thread (libpulse's, with its
-// lock held), so an implementation only takes note and wakes the engine's thread, which then
+// lock held; a connection or stream refused at once is told on the caller's), so an
+// implementation only takes note and wakes the engine's thread, which then
 // hands it to the state machine. An event may arrive late, after the stream it was about has
 // been closed, so each is a hint to look at the output again rather than a fact.
 class OutputEvents {
@@ -84,6 +85,6 @@ public:
     // How much the stream keeps queued from now on.
     virtual void setQueue(std::chrono::microseconds queue) = 0;
     // A corked stream plays nothing and drops what it held; the server may suspend the device.
-    // Uncorked, it plays once it holds a full queue.
+    // Uncorked, it starts at once on what it holds.
     virtual void setCorked(bool corked) = 0;
 };

@@ -302,7 +302,12 @@ void EngineStateMachine::fill()
         return;
     if (!m_soundEnd && m_relayout && m_mixer.held())
         m_soundEnd = m_written;
-    if (m_soundEnd && m_out.queuedFrames() <= m_written - *m_soundEnd) {
+    // Played out when the server holds no more than the silence after the sound, or at the
+    // latest once that silence is twice the queue: the server never holds more.
+    const std::uint64_t tail = m_soundEnd ? m_written - *m_soundEnd : 0;
+    const auto twoQueues =
+        std::uint64_t(2 * std::int64_t(m_mixer.rate()) * m_queue.count() / 1000000);
+    if (m_soundEnd && (tail >= twoQueues || m_out.queuedFrames() <= tail)) {
         playedOut();
         return;
     }

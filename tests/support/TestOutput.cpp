@@ -162,10 +162,11 @@ void TestOutput::setCorked(bool corked)
 {
     Uncounted uncounted;
     this->corked = corked;
-    // A corked stream drops what it held, and plays again once it holds a full queue.
-    if (corked && m_stream) {
-        m_stream->queued.clear();
-        m_stream->playing = false;
+    // A corked stream drops what it held; uncorked, it starts at once on what it holds.
+    if (m_stream) {
+        if (corked)
+            m_stream->queued.clear();
+        m_stream->playing = !corked;
     }
 }
 
