@@ -303,11 +303,10 @@ void EngineStateMachine::fill()
     if (!m_soundEnd && m_relayout && m_mixer.held())
         m_soundEnd = m_written;
     // Played out when the server holds no more than the silence after the sound, or at the
-    // latest once that silence is twice the queue: the server never holds more.
+    // latest after a second of it (a Bluetooth device holds a few hundred milliseconds), should
+    // the server's timing stall.
     const std::uint64_t tail = m_soundEnd ? m_written - *m_soundEnd : 0;
-    const auto twoQueues =
-        std::uint64_t(2 * std::int64_t(m_mixer.rate()) * m_queue.count() / 1000000);
-    if (m_soundEnd && (tail >= twoQueues || m_out.queuedFrames() <= tail)) {
+    if (m_soundEnd && (tail >= std::uint64_t(m_mixer.rate()) || m_out.queuedFrames() <= tail)) {
         playedOut();
         return;
     }
