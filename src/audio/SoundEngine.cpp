@@ -242,6 +242,9 @@ void SoundEngine::runSoundThread()
     Shared& shared = *m_shared;
     for (;;) {
         const auto armed = shared.wake.arm();
+        // The stream's underflows so far belong to what played before the requests now
+        // waiting: the end of a sound runs dry on purpose, and is not held against the next.
+        handleUnderflows();
         while (auto command = shared.commands.pop()) {
             if (command->kind == Command::Kind::Quit)
                 return;
@@ -295,13 +298,7 @@ void SoundEngine::handleEvents()
     EngineStateMachine& machine = *m_machine;
     const unsigned events = m_shared->events.exchange(0, std::memory_order_acquire);
     // Underflows first: one of a stream replaced since is not held against the new one.
-    for (const bool late : {false, true}) {
-        std::uint32_t& seen = late ? m_lateSeen : m_underflowsSeen;
-        const std::uint32_t now = (late ? m_shared->lateUnderflows : m_shared->underflows)
-                                      .load(std::memory_order_acquire);
-        for (; seen != now; ++seen)
-            machine.outputUnderflow(late);
-    }
+    handleUnderflows();
     if (events & Connected)
         machine.outputConnected();
     if (events & Ready)
@@ -312,6 +309,17 @@ void SoundEngine::handleEvents()
         machine.outputWantsData();
     if (events & Lost)
         machine.outputLost();
+}
+
+void SoundEngine::handleUnderflows()
+{
+    for (const bool late : {false, true}) {
+        std::uint32_t& seen = late ? m_lateSeen : m_underflowsSeen;
+        const std::uint32_t now = (late ? m_shared->lateUnderflows : m_shared->underflows)
+                                      .load(std::memory_order_acquire);
+        for (; seen != now; ++seen)
+            m_machine->outputUnderflow(late);
+    }
 }
 
 // What the other threads may read of the machine.

@@ -71,6 +71,7 @@ private:
     void runSoundThread();
     void handle(Command& command);
     void handleEvents();
+    void handleUnderflows();
     void publish();
     void collectSoon();
     // On the window's thread: frees the voices the sound thread is done with and prints its
