@@ -21,6 +21,10 @@ std::chrono::microseconds queueLength(pa_stream* stream)
 // carries it forward on the clock in between.
 constexpr auto kTimingEvery = std::chrono::milliseconds(50);
 
+// Kept clear of the server's read index when writing over the queue: the clock carries the
+// index forward smoothly, while PipeWire takes whole periods, a little ahead of it.
+constexpr pa_usec_t kRewriteMargin = 2000;
+
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {
 public:
@@ -512,6 +516,36 @@ std::size_t PulseOutput::write(const std::int16_t* frames, std::size_t count)
         forget(pa_stream_update_timing_info(m_stream, nullptr, nullptr));
     }
     return held();
+}
+
+// Only what the server has not read: a device that cannot rewind (PipeWire's, or a PulseAudio
+// sink without rewinds) plays what it read as it was, and half a fade would be a click.
+std::size_t PulseOutput::rewritableFrames() const
+{
+    if (!m_loop)
+        return 0;
+    Locked locked(m_loop);
+    if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return 0;
+    const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+    if (!timing || timing->write_index_corrupt || timing->read_index_corrupt)
+        return 0;
+    const pa_sample_spec* spec = pa_stream_get_sample_spec(m_stream);
+    const pa_usec_t since = timing->playing ? pa_timeval_age(&timing->timestamp) : 0;
+    const auto unread = timing->write_index - timing->read_index -
+                        std::int64_t(pa_usec_to_bytes(since + kRewriteMargin, spec));
+    return unread > 0 ? std::size_t(unread) / std::size_t(m_frameBytes) : 0;
+}
+
+void PulseOutput::rewrite(const std::int16_t* frames, std::size_t count)
+{
+    if (!m_loop)
+        return;
+    Locked locked(m_loop);
+    if (!m_stream || pa_stream_get_state(m_stream) != PA_STREAM_READY)
+        return;
+    const std::size_t bytes = count * std::size_t(m_frameBytes);
+    pa_stream_write(m_stream, frames, bytes, nullptr, -std::int64_t(bytes), PA_SEEK_RELATIVE);
 }
 
 void PulseOutput::setQueue(std::chrono::microseconds queue)

@@ -82,6 +82,11 @@ public:
     virtual std::size_t queuedFrames() const = 0;
     // Queues up to writableFrames() interleaved frames; returns queuedFrames() after it.
     virtual std::size_t write(const std::int16_t* frames, std::size_t count) = 0;
+    // Frames at the end of what was written that the server has not taken yet, less a margin
+    // for a take on its way: what rewrite() may write over.
+    virtual std::size_t rewritableFrames() const = 0;
+    // Writes `count` frames (at most rewritableFrames()) over the last `count` written.
+    virtual void rewrite(const std::int16_t* frames, std::size_t count) = 0;
     // How much the stream keeps queued from now on.
     virtual void setQueue(std::chrono::microseconds queue) = 0;
     // A corked stream plays nothing and drops what it held; the server may suspend the device.

@@ -115,7 +115,35 @@ void EngineStateMachine::stop()
 {
     dropPending();
     m_mixer.stop();
+    takeBack(true);
     fill();
+}
+
+void EngineStateMachine::setGain(float gain)
+{
+    m_mixer.setGain(gain);
+    takeBack(false);
+}
+
+// What the output has not taken yet of the sound written is written again, with the gain change
+// or the stop's fade starting where the output goes on.
+void EngineStateMachine::takeBack(bool stopping)
+{
+    if (m_state != State::Running || m_idle || m_relayout)
+        return;
+    const std::size_t width = m_mixer.layout().size();
+    const std::size_t frames =
+        std::min({m_out.rewritableFrames(), m_mixer.kept(), m_frames.capacity() / width});
+    if (frames == 0)
+        return;
+    m_frames.resize(frames * width);
+    if (!stopping)
+        m_mixer.regain(m_frames.data(), frames);
+    else if (m_mixer.refade(m_frames.data(), frames))
+        m_soundEnd = m_written - frames + m_mixer.fadeFrames();
+    else
+        return;
+    m_out.rewrite(m_frames.data(), frames);
 }
 
 void EngineStateMachine::finish()

@@ -32,6 +32,9 @@ class VoiceBin;
 // in, on a new stream, which the server places where the stream was moved; a corked or silent
 // stream is opened again at once. A lost output is closed; the next press opens it again.
 //
+// A gain change or a stop is heard at the server's next read: what the stream holds beyond it
+// is written again, with the new gain or faded out.
+//
 // The queue grows when the stream runs dry while sound plays, then shrinks back slowly to where
 // it started, and all the way back once the stream is corked.
 class EngineStateMachine final : public OutputEvents {
@@ -65,7 +68,7 @@ public:
     // What the user asks for.
     void play(std::unique_ptr<Voice> voice);
     void stop();
-    void setGain(float gain) { m_mixer.setGain(gain); }
+    void setGain(float gain);
     void setRate(double rate) { m_mixer.setRate(rate); }
     void setLooping(bool loop) { m_mixer.setLooping(loop); }
     // Fades out what plays for the end of the process; exitDone() once it has been played.
@@ -104,6 +107,7 @@ private:
     void start(std::unique_ptr<Voice> voice);
     void run();
     void fill();
+    void takeBack(bool stopping);
     void playedOut();
     bool waiting() const;
     void arm();

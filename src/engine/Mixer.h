@@ -16,12 +16,16 @@ class VoiceBin;
 // frees: its buffers are made with it, and the voices it is done with go to a bin.
 //
 // Gain changes ramp in a straight line over 10 ms; starts, stops and switches fade over 5 ms.
+// The frames last rendered are kept, before the gain, so that what the output has not played
+// of them can be rendered again when the gain changes or the sound stops (regain(), refade()).
 class Mixer {
 public:
     static constexpr double kGainRampSeconds = 0.010;
 
     // Room for this many output channels; a layout wider than that is not played.
     static constexpr std::size_t kMaxChannels = 32;
+    // Samples kept of what was rendered: 0.68 s of stereo at 48 kHz, 0.17 s of 7.1.
+    static constexpr std::size_t kKeptSamples = 1 << 16;
 
     Mixer(float gain, VoiceBin& bin);
     ~Mixer();
@@ -39,6 +43,8 @@ public:
     void stop();
     // Drops every voice at once: for an output that is gone.
     void clear();
+    // Frames of a start, stop or switch fade.
+    std::size_t fadeFrames() const;
     // Fades out what plays and keeps it, at its place, for resume() on another output; what
     // was fading out ends.
     void hold();
@@ -59,11 +65,24 @@ public:
     // The next `frames` frames, interleaved; silence once nothing is active.
     void render(std::int16_t* out, std::size_t frames);
 
+    // The last frames rendered of the sound that still plays, as far as they are kept.
+    std::size_t kept() const { return m_keptFrames; }
+    // Renders the last `frames` frames (at most kept()) again into `out`, with the latest gain
+    // change ramping from their start instead of from their end.
+    void regain(std::int16_t* out, std::size_t frames);
+    // Renders the last `frames` frames again with what played faded out from their start and
+    // silence after it, and drops every voice; returns false, rendering nothing, unless the
+    // whole fade fits.
+    bool refade(std::int16_t* out, std::size_t frames);
+
 private:
     void retire();
     void drop(std::unique_ptr<Voice>& voice);
+    void startRamp();
     void rampGain(std::size_t frames);
     void renderBlock(std::int16_t* out, std::size_t frames);
+    void keep(std::size_t frames);
+    std::size_t keptAt(std::size_t back) const;
 
     VoiceBin& m_bin;
 
@@ -79,4 +98,10 @@ private:
     std::size_t m_rampLeft = 0;
     std::vector<float> m_mix;
     std::vector<float> m_gains;
+    // What was rendered before the gain, and its gain: rings of whole frames.
+    std::unique_ptr<float[]> m_keptMix;
+    std::unique_ptr<float[]> m_keptGains;
+    std::size_t m_keptRoom = 0;   // frames of the layout
+    std::size_t m_keptNext = 0;   // where the next frame goes
+    std::size_t m_keptFrames = 0; // since the sound started, at most the room
 };

@@ -178,7 +178,7 @@ float Voice::envelopeStep()
     return envelope;
 }
 
-bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop)
+bool Voice::mixInto(float* out, std::size_t frames, double rate, bool loop)
 {
     if (m_finished)
         return false;
@@ -210,7 +210,7 @@ bool Voice::mixInto(float* out, std::size_t frames, const float* gain, double ra
             produced = chunk;
         }
         for (std::size_t i = done; i < done + produced; ++i) {
-            const float scale = envelopeStep() * gain[i];
+            const float scale = envelopeStep();
             const float* frame = &m_output[i * m_channels];
             float* target = out + i * outputs;
             for (const ChannelRouting::Tap& tap : m_routing.taps())

@@ -39,9 +39,8 @@ public:
     void setOutput(int rate, const SpeakerLayout& layout);
 
     // Adds up to `frames` (at most kRenderBlock) frames of the output's layout into `out`
-    // (interleaved), scaled by `gain` per frame. Returns false once the voice has nothing more to
-    // give.
-    bool mixInto(float* out, std::size_t frames, const float* gain, double rate, bool loop);
+    // (interleaved). Returns false once the voice has nothing more to give.
+    bool mixInto(float* out, std::size_t frames, double rate, bool loop);
 
     // Starts a fade to silence of `frames` frames, after which the voice is finished.
     void fadeOut(std::size_t frames);

@@ -99,7 +99,8 @@ private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
     // Start, volume, rate both ways, a switch to another test, stop, a new start and the exit
-    // fade: no step steeper than the tones' own, and the stream never ran dry.
+    // fade: no step steeper than the tones' own, and the stream never ran dry. The volume and
+    // Stop are heard at the server's next block, not behind the queue.
     void noChangeSteps()
     {
         const QString low = writeTone(m_dir, "low.wav", 200, 5);
@@ -108,6 +109,7 @@ private slots:
         auto& m = *rig.machine;
         m.play(voice(low));
         rig.run(0.3);
+        const std::size_t volumeAt = rig.out.position();
         m.setGain(0.25f);
         rig.run(0.3);
         m.setRate(2);
@@ -116,6 +118,7 @@ private slots:
         rig.run(0.3);
         m.play(voice(high));
         rig.run(0.3);
+        const std::size_t stopAt = rig.out.position();
         m.stop();
         rig.run(0.3);
         m.play(voice(low));
@@ -146,6 +149,11 @@ private slots:
             // and the fade.
             QCOMPARE(span(heard, std::size_t(1.6 * kRate), std::size_t(1.8 * kRate)).first,
                      heard.size());
+            const auto ramp = std::size_t(Mixer::kGainRampSeconds * kRate);
+            QVERIFY(peakDb(heard, volumeAt + ramp, volumeAt + ramp + kRate / 100) <
+                    20 * std::log10(kPeak * 0.26));
+            QCOMPARE(span(heard, stopAt, std::size_t(1.6 * kRate)).second,
+                     stopAt + std::size_t(Voice::kFadeSeconds * kRate) - 1);
             const auto [first, last] = span(heard, exit);
             QVERIFY(first < last);
             QVERIFY2(last - exit < std::size_t(0.050 * kRate), qPrintable(QString::number(last)));

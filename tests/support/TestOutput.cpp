@@ -267,6 +267,24 @@ std::size_t TestOutput::write(const std::int16_t* frames, std::size_t count)
     return queuedFrames();
 }
 
+std::size_t TestOutput::rewritableFrames() const
+{
+    return m_stream && m_stream->ready ? queuedFrames() : 0;
+}
+
+void TestOutput::rewrite(const std::int16_t* frames, std::size_t count)
+{
+    Uncounted uncounted;
+    if (!m_stream)
+        return;
+    if (count > rewritableFrames())
+        ++overruns;
+    const std::size_t samples = std::min(count * m_stream->layout.size(), m_stream->queued.size());
+    std::copy_n(frames + (count * m_stream->layout.size() - samples), samples,
+                m_stream->queued.end() - std::ptrdiff_t(samples));
+    ++rewrites;
+}
+
 EngineRig::EngineRig(OutputDevice device, std::chrono::milliseconds warm)
     : out(device), rate(device.rate)
 {

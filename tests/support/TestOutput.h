@@ -76,8 +76,9 @@ public:
     std::string streamName;
     std::chrono::microseconds queue() const { return m_queue; }
     std::size_t framesWritten = 0;
-    // Writes beyond what the stream took (a fault of the engine).
+    // Writes beyond what the stream took, or over what it has played (a fault of the engine).
     int overruns = 0;
+    int rewrites = 0;
 
     // AudioOutput.
     void connect() override;
@@ -94,6 +95,8 @@ public:
     std::size_t writableFrames() const override;
     std::size_t queuedFrames() const override;
     std::size_t write(const std::int16_t* frames, std::size_t count) override;
+    std::size_t rewritableFrames() const override;
+    void rewrite(const std::int16_t* frames, std::size_t count) override;
     void setQueue(std::chrono::microseconds queue) override;
     void setCorked(bool corked) override;
 
