@@ -518,6 +518,14 @@ std::size_t PulseOutput::write(const std::int16_t* frames, std::size_t count)
     return held();
 }
 
+void PulseOutput::endOfSound()
+{
+    if (!m_loop)
+        return;
+    Locked locked(m_loop);
+    m_judge.idle();
+}
+
 // Only what the server has not read: a device that cannot rewind (PipeWire's, or a PulseAudio
 // sink without rewinds) plays what it read as it was, and half a fade would be a click.
 std::size_t PulseOutput::rewritableFrames() const

@@ -40,6 +40,7 @@ public:
     std::size_t writableFrames() const override;
     std::size_t queuedFrames() const override;
     std::size_t write(const std::int16_t* frames, std::size_t count) override;
+    void endOfSound() override;
     std::size_t rewritableFrames() const override;
     void rewrite(const std::int16_t* frames, std::size_t count) override;
     void setQueue(std::chrono::microseconds queue) override;

@@ -82,6 +82,9 @@ public:
     virtual std::size_t queuedFrames() const = 0;
     // Queues up to writableFrames() interleaved frames; returns queuedFrames() after it.
     virtual std::size_t write(const std::int16_t* frames, std::size_t count) = 0;
+    // What was written is all there is until the next write: the stream runs dry on purpose,
+    // and its requests until then are not waited on.
+    virtual void endOfSound() = 0;
     // Frames at the end of what was written that the server has not taken yet, less a margin
     // for a take on its way: what rewrite() may write over.
     virtual std::size_t rewritableFrames() const = 0;

@@ -357,6 +357,7 @@ void EngineStateMachine::fill()
 void EngineStateMachine::playedOut()
 {
     m_idle = true;
+    m_out.endOfSound();
     m_soundEnd.reset();
     m_warmUntil = m_clock.now() + m_timing.warm;
     if (m_finishing) {

@@ -6,9 +6,9 @@
 // time and was answered late. Late when the oldest request still unanswered has waited longer
 // than `lateAfter`, or when an answer that took longer came within one queue's length before:
 // only that could have left the queue short now. Otherwise the server asked too late, or not
-// at all (the end of a sound runs dry on purpose). An answer slower than the whole queue
-// follows a stream that ran dry meanwhile (judged then, by the request's wait) or a player idle
-// on purpose: it leaves nothing short later.
+// at all. After the end of a sound the stream runs dry on purpose: requests go unanswered until
+// the next sound. An answer slower than the whole queue follows a stream that ran dry meanwhile
+// (judged then, by the request's wait): it leaves nothing short later.
 class LatenessJudge {
 public:
     using Clock = std::chrono::steady_clock;
@@ -20,6 +20,8 @@ public:
     void asked(Clock::time_point now);
     // Sound was written; `queue`: how long the stream's queue lasts when full.
     void answered(Clock::time_point now, std::chrono::microseconds queue);
+    // The sound has ended: requests until the next answer are not waited on.
+    void idle();
     // The stream ran dry: true when the player is to blame. Starts afresh.
     bool ranDry(Clock::time_point now, std::chrono::microseconds queue);
     // A new stream.
@@ -29,4 +31,5 @@ private:
     std::chrono::microseconds m_lateAfter;
     Clock::time_point m_askedAt{};      // the oldest unanswered request, if any
     Clock::time_point m_lateAnswerAt{}; // when an answer last came later than m_lateAfter
+    bool m_idle = false;
 };

@@ -16,10 +16,11 @@ std::int16_t toSample(float value)
 }
 } // namespace
 
-// The rings are not zero-filled: only what was rendered is read, and untouched pages stay free.
+// The rings are filled as they are made: their memory is the mixer's from the start, not taken
+// over the first sounds.
 Mixer::Mixer(float gain, VoiceBin& bin)
-    : m_bin(bin), m_gain(gain), m_target(gain), m_keptMix(new float[kKeptSamples]),
-      m_keptGains(new float[kKeptSamples]), m_keptRoom(kKeptSamples / m_layout.size())
+    : m_bin(bin), m_gain(gain), m_target(gain), m_keptMix(kKeptSamples), m_keptGains(kKeptSamples),
+      m_keptRoom(kKeptSamples / m_layout.size())
 {
     m_layout.reserve(kMaxChannels);
     m_leaving.reserve(kMostLeaving);

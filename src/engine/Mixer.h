@@ -24,8 +24,9 @@ public:
 
     // Room for this many output channels; a layout wider than that is not played.
     static constexpr std::size_t kMaxChannels = 32;
-    // Samples kept of what was rendered: 0.68 s of stereo at 48 kHz, 0.17 s of 7.1.
-    static constexpr std::size_t kKeptSamples = 1 << 16;
+    // Samples kept of what was rendered: 340 ms of stereo at 48 kHz, 85 ms of 7.1, more than the
+    // server holds unread at the queue's start.
+    static constexpr std::size_t kKeptSamples = 1 << 15;
 
     Mixer(float gain, VoiceBin& bin);
     ~Mixer();
@@ -99,8 +100,8 @@ private:
     std::vector<float> m_mix;
     std::vector<float> m_gains;
     // What was rendered before the gain, and its gain: rings of whole frames.
-    std::unique_ptr<float[]> m_keptMix;
-    std::unique_ptr<float[]> m_keptGains;
+    std::vector<float> m_keptMix;
+    std::vector<float> m_keptGains;
     std::size_t m_keptRoom = 0;   // frames of the layout
     std::size_t m_keptNext = 0;   // where the next frame goes
     std::size_t m_keptFrames = 0; // since the sound started, at most the room

@@ -359,7 +359,11 @@ private slots:
         QTest::newRow("two requests, one late answer") << "ask 0, ask 8, answer 14, dry 20" << true;
         QTest::newRow("answer after an idle spell") << "ask 0, answer 3000, dry 3010" << false;
         QTest::newRow("late answer a queue ago") << "ask 0, answer 15, dry 60" << false;
-        QTest::newRow("the sound's end") << "ask 0, answer 1, dry 50" << false;
+        QTest::newRow("the sound's end")
+            << "ask 0, answer 1, idle 2, ask 10, ask 20, dry 50" << false;
+        QTest::newRow("a press as the end runs dry")
+            << "idle 0, ask 10, dry 3000, answer 3001" << false;
+        QTest::newRow("late after a press") << "idle 0, answer 3000, ask 3010, dry 3025" << true;
         QTest::newRow("judged afresh") << "ask 0, dry 12, ask 20, answer 21, dry 40" << false;
     }
     void theLatenessOfADryStreamIsJudged()
@@ -377,6 +381,8 @@ private slots:
                 judge.asked(at);
             else if (parts[0] == "answer")
                 judge.answered(at, queue);
+            else if (parts[0] == "idle")
+                judge.idle();
             else
                 judged = judge.ranDry(at, queue);
         }
