@@ -35,6 +35,7 @@ void Mixer::setOutput(int rate, const SpeakerLayout& layout)
     m_rate = rate;
     m_layout = layout;
     m_keptRoom = kKeptSamples / std::max<std::size_t>(layout.size(), 1);
+    m_keptNext = 0;
     m_keptFrames = 0;
     if (m_current)
         m_current->setOutput(rate, layout);
