@@ -18,7 +18,7 @@ private slots:
         QRandomGenerator random(7);
         for (int round = 0; round < 8; ++round) {
             QProcess writer;
-            writer.start(SETTINGS_WRITER, {folder.settingsFolder()});
+            writer.start(qEnvironmentVariable("SETTINGS_WRITER"), {folder.settingsFolder()});
             QVERIFY(writer.waitForStarted());
             QTest::qWait(int(random.bounded(20, 200)));
             writer.kill(); // SIGKILL: no chance to tidy up

@@ -43,7 +43,7 @@ std::vector<PackItem> defaultPack(const QString& speechFolder)
         add(QStringLiteral("Sweep %1 to %2").arg(hz(from), hz(to)),
             QStringLiteral("Logarithmic sweep, %1 to %2, -12 dBFS peak, 30 s")
                 .arg(hz(from), hz(to)),
-            [from, to] { return logSweep(from, to, 30, -12, Channels::Both); });
+            [from = from, to = to] { return logSweep(from, to, 30, -12, Channels::Both); });
     add(QStringLiteral("Pink noise 20-80 Hz (subwoofer level)"),
         QStringLiteral("Pink noise, 20 Hz to 80 Hz, -20 dBFS RMS, both channels, 30 s"),
         [] { return pinkNoise(20, 80, 30, -20, Channels::Both, 1); });
