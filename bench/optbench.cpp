@@ -4,6 +4,7 @@
 // Our figures are driven in-process: the real main window with the real sound engine, its
 // play button clicked and its sliders moved by code. Sound is timed at the null sink's
 // monitor (see Monitor). Started by bench/run.sh, which provides the sound server and Xvfb.
+#include "Audio.h"
 #include "BrowserLauncher.h"
 #include "FileList.h"
 #include "Form1.h"
@@ -174,13 +175,6 @@ void row(const char* name, const Figure& ours, const char* unit, double scale,
     std::fflush(stdout);
 }
 
-QString makeTone(const QString& dir, const QString& name, const QStringList& args)
-{
-    const QString path = dir + "/" + name;
-    QProcess::execute(g_tonegen, args + QStringList{"--output", path});
-    return path;
-}
-
 // A copy of the program folder with `count` tests.
 QString programFolderWith(const QString& root, int count)
 {
@@ -326,7 +320,7 @@ int main(int argc, char* argv[])
     const QString root = temp.path();
     QDir().mkpath(root + "/ours/sounds");
     const QString tone50 =
-        makeTone(root + "/ours/sounds", "tone.mp3",
+        makeTone(g_tonegen, root + "/ours/sounds/tone.mp3",
                  {"sine", "--frequency", "200", "--seconds", "10", "--level", "-12"});
     Monitor monitor(sink.toStdString() + ".monitor");
     settle(500);

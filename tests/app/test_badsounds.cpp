@@ -1,3 +1,4 @@
+#include "Audio.h"
 #include "Form1.h"
 #include "FormEvents.h"
 #include "FormLoad.h"
@@ -22,20 +23,6 @@ QByteArray packSound()
     return f.read(400000);
 }
 
-void writeWave(const QString& path)
-{
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    std::vector<float> tone(44100);
-    for (std::size_t i = 0; i < tone.size(); ++i)
-        tone[i] = 0.3f * float(std::sin(2 * M_PI * 100 * double(i) / 44100));
-    sf_writef_float(f, tone.data(), sf_count_t(tone.size()));
-    sf_close(f);
-}
-
 } // namespace
 
 class TestBadSounds : public QObject {
@@ -55,7 +42,8 @@ private slots:
         QByteArray noise(20000, '\0');
         QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
         t.folder.write("sounds/Garbage.mp3", noise);
-        writeWave(dir + "/Wave.mp3");
+        QVERIFY(writeSound(dir + "/Wave.mp3", 44100, {sine(100, 1, 0.3, 44100)},
+                           SF_FORMAT_WAV | SF_FORMAT_PCM_16));
         const QString odd = "It's \"odd\" 100% \nname";
         t.folder.write("sounds/" + odd + ".mp3", good);
         const QString longest = QString(251, 'L');

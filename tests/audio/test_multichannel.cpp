@@ -19,11 +19,6 @@ constexpr int kRate = 44100;
 constexpr double kSilentDb = -60;
 constexpr double kMinus3dB = 0.70710678;
 
-const QStringList kStereo{"front-left", "front-right"};
-const QStringList k51{"front-left", "front-right", "front-center",
-                      "lfe",        "rear-left",   "rear-right"};
-const QStringList k71 = k51 + QStringList{"side-left", "side-right"};
-
 QString packFile(const QString& name)
 {
     return QStringLiteral(PACK_DIR "/") + name + ".mp3";
@@ -45,33 +40,6 @@ Gains identity(int channels)
     return g;
 }
 
-// Writes the channels in the given format, declaring the layout where one is given.
-bool writeSound(const QString& path, const std::vector<std::vector<float>>& channels, int format,
-                std::vector<int> layout = {})
-{
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = int(channels.size());
-    info.format = format;
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!file)
-        return false;
-    double quality = 1.0;
-    sf_command(file, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
-    if (!layout.empty() && sf_command(file, SFC_SET_CHANNEL_MAP_INFO, layout.data(),
-                                      int(layout.size() * sizeof(int))) != SF_TRUE) {
-        sf_close(file);
-        return false;
-    }
-    std::vector<float> frames;
-    for (std::size_t i = 0; i < channels[0].size(); ++i)
-        for (const auto& c : channels)
-            frames.push_back(c[i]);
-    const auto count = sf_count_t(channels[0].size());
-    const bool written = sf_writef_float(file, frames.data(), count) == count;
-    return sf_close(file) == 0 && written;
-}
-
 } // namespace
 
 class TestMultichannel : public QObject {
@@ -88,14 +56,14 @@ private slots:
         Decoded check = decodeFile(packFile("30 Channel check 5.1"));
         QCOMPARE(check.channels.size(), std::size_t(6));
         const auto& c = check.channels;
-        QVERIFY(writeSound(m_dir.filePath("vorbis.mp3"), {c[0], c[2], c[1], c[4], c[5], c[3]},
-                           SF_FORMAT_OGG | SF_FORMAT_VORBIS));
-        QVERIFY(writeSound(m_dir.filePath("declared.mp3"), {c[0], c[1], c[2], c[3]},
+        QVERIFY(writeSound(m_dir.filePath("vorbis.mp3"), kRate,
+                           {c[0], c[2], c[1], c[4], c[5], c[3]}, SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+        QVERIFY(writeSound(m_dir.filePath("declared.mp3"), kRate, {c[0], c[1], c[2], c[3]},
                            SF_FORMAT_WAVEX | SF_FORMAT_PCM_16,
                            {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT, SF_CHANNEL_MAP_CENTER,
                             SF_CHANNEL_MAP_LFE}));
-        QVERIFY(writeSound(m_dir.filePath("mono.mp3"), {c[0]}, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16,
-                           {SF_CHANNEL_MAP_CENTER}));
+        QVERIFY(writeSound(m_dir.filePath("mono.mp3"), kRate, {c[0]},
+                           SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, {SF_CHANNEL_MAP_CENTER}));
     }
     void cleanup() { useDevice(qEnvironmentVariable("OPT_PULSE_SINK")); }
 
@@ -110,25 +78,26 @@ private slots:
         QTest::addColumn<int>("volume");
         QTest::addColumn<Gains>("gains");
         QTest::addColumn<double>("toleranceDb"); // wider for a lossy codec
-        QTest::newRow("5.1 on 5.1")
-            << "opt_51" << k51 << packFile("30 Channel check 5.1") << 100 << identity(6) << 1.0;
-        QTest::newRow("7.1 on 7.1")
-            << "opt_71" << k71 << packFile("31 Channel check 7.1") << 50 << identity(8) << 1.0;
+        QTest::newRow("5.1 on 5.1") << "opt_51" << k51Channels << packFile("30 Channel check 5.1")
+                                    << 100 << identity(6) << 1.0;
+        QTest::newRow("7.1 on 7.1") << "opt_71" << k71Channels << packFile("31 Channel check 7.1")
+                                    << 50 << identity(8) << 1.0;
         // Declared FL FR SL SR FC LFE; the sides go to the device's rears.
         QTest::newRow("5.1 Ogg Vorbis on 5.1")
-            << "opt_51" << k51 << m_dir.filePath("vorbis.mp3") << 100 << identity(6) << 2.5;
+            << "opt_51" << k51Channels << m_dir.filePath("vorbis.mp3") << 100 << identity(6) << 2.5;
         QTest::newRow("3.1 declared, on 5.1")
-            << "opt_51" << k51 << m_dir.filePath("declared.mp3") << 100
+            << "opt_51" << k51Channels << m_dir.filePath("declared.mp3") << 100
             << Gains{{1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0}, {0, 0, 0, 1, 0, 0}}
             << 1.0;
         QTest::newRow("mono declared as centre, on 5.1")
-            << "opt_51" << k51 << m_dir.filePath("mono.mp3") << 100 << Gains{{1, 1, 0, 0, 0, 0}}
-            << 1.0;
+            << "opt_51" << k51Channels << m_dir.filePath("mono.mp3") << 100
+            << Gains{{1, 1, 0, 0, 0, 0}} << 1.0;
         // Centre and surrounds at -3 dB into their fronts, no LFE.
         const double h = kMinus3dB;
         QTest::newRow("5.1 on stereo")
-            << qEnvironmentVariable("OPT_PULSE_SINK") << kStereo << packFile("30 Channel check 5.1")
-            << 100 << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}} << 1.0;
+            << qEnvironmentVariable("OPT_PULSE_SINK") << kStereoChannels
+            << packFile("30 Channel check 5.1") << 100
+            << Gains{{1, 0}, {0, 1}, {h, h}, {0, 0}, {h, 0}, {0, h}} << 1.0;
     }
     void eachChannelSoundsWhereItShould()
     {
@@ -177,8 +146,8 @@ private slots:
     {
         QTest::addColumn<QString>("sink");
         QTest::addColumn<QStringList>("speakers");
-        QTest::newRow("5.1 device") << "opt_51" << k51;
-        QTest::newRow("7.1 device") << "opt_71" << k71;
+        QTest::newRow("5.1 device") << "opt_51" << k51Channels;
+        QTest::newRow("7.1 device") << "opt_71" << k71Channels;
     }
     void anLfeToneReachesTheSubwooferOnly()
     {
@@ -222,7 +191,7 @@ private slots:
         useDevice("opt_71");
         SoundEngine engine(std::chrono::milliseconds(500));
         engine.setVolume(100);
-        MonitorRecorder on71("opt_71", k71), on51("opt_51", k51);
+        MonitorRecorder on71("opt_71", k71Channels), on51("opt_51", k51Channels);
         on71.wait(300);
         engine.play(packFile("26 LFE only 40 Hz"));
         on71.wait(800);

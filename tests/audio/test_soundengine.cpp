@@ -24,27 +24,10 @@ namespace {
 constexpr int kRate = 44100;
 constexpr float kSilence = 0.003f; // about -50 dBFS
 
-QString makeSound(const QTemporaryDir& dir, const QString& name, const QStringList& args)
+// The first and one past the last frame louder than silence from `from` on.
+std::pair<std::size_t, std::size_t> heardSpan(const std::vector<float>& x, std::size_t from = 0)
 {
-    const QString path = dir.filePath(name);
-    QProcess p;
-    p.start(TONEGEN, args + QStringList{"--output", path});
-    p.waitForFinished(60000);
-    return p.exitCode() == 0 ? path : QString();
-}
-
-// The first and one past the last frame louder than silence in [from, to).
-std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, std::size_t from = 0,
-                                              std::size_t to = SIZE_MAX)
-{
-    std::size_t first = x.size(), last = 0;
-    for (std::size_t i = from; i < std::min(to, x.size()); ++i) {
-        if (std::fabs(x[i]) > kSilence) {
-            first = std::min(first, i);
-            last = i + 1;
-        }
-    }
-    return {first, last};
+    return ::soundSpan(x, kSilence, from);
 }
 
 // Records until the sound has been followed by `seconds` of silence (the monitor may deliver
@@ -52,45 +35,23 @@ std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, std::
 void recordUntilQuietFor(MonitorRecorder& recorder, double seconds, int timeout = 5000)
 {
     for (int waited = 0; waited < timeout; waited += 100) {
-        const auto [first, last] = soundSpan(recorder.left);
+        const auto [first, last] = heardSpan(recorder.left);
         if (first < last && recorder.left.size() - last >= std::size_t(seconds * kRate))
             return;
         recorder.wait(100);
     }
 }
 
-// The steepest step a sine of this frequency and peak can take, with room for rounding.
+// The steepest step a sine of this frequency and peak can take through the server.
 double naturalStep(double frequency, double peak)
 {
-    return 2 * M_PI * frequency / kRate * peak * 1.25 + 4.0 / 32768;
-}
-
-// Writes a stereo WAV of `seconds` whose sample `i` of channel `c` is `sample(i, c)`.
-template <typename Sample>
-bool writeStereoWav(const QString& path, int rate, int format, double seconds, Sample sample)
-{
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | format;
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!file)
-        return false;
-    const auto frames = std::size_t(seconds * rate);
-    std::vector<float> samples(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i)
-        for (std::size_t c = 0; c < 2; ++c)
-            samples[2 * i + c] = sample(i, c);
-    const bool written =
-        sf_writef_float(file, samples.data(), sf_count_t(frames)) == sf_count_t(frames);
-    sf_close(file);
-    return written;
+    return ::naturalStep(frequency, peak, kRate, 1.25);
 }
 
 // The largest step, where it is, and where the sound is.
 QString stepReport(const std::vector<float>& x)
 {
-    const auto [first, last] = soundSpan(x);
+    const auto [first, last] = heardSpan(x);
     return QString("a step of %1 at %2; sound from %3 to %4")
         .arg(largestStepOutsideHoles(x, kRate))
         .arg(largestStepAt(x))
@@ -116,10 +77,10 @@ private slots:
         if (!MonitorRecorder::available())
             QFAIL("no private sound server: run through scripts/test.sh");
         QVERIFY(m_dir.isValid());
-        m_tone = makeSound(m_dir, "tone.mp3",
-                           {"sine", "--frequency", "50", "--seconds", "1", "--level", "-6"});
-        m_long = makeSound(m_dir, "long.mp3",
-                           {"sine", "--frequency", "200", "--seconds", "3", "--level", "-6"});
+        m_tone = makeTone(TONEGEN, m_dir.filePath("tone.mp3"),
+                          {"sine", "--frequency", "50", "--seconds", "1", "--level", "-6"});
+        m_long = makeTone(TONEGEN, m_dir.filePath("long.mp3"),
+                          {"sine", "--frequency", "200", "--seconds", "3", "--level", "-6"});
         QVERIFY(!m_tone.isEmpty() && !m_long.isEmpty());
     }
 
@@ -130,11 +91,9 @@ private slots:
     {
         const QString path = m_dir.filePath("sides.mp3");
         constexpr int fileRate = 48000;
-        QVERIFY(
-            writeStereoWav(path, fileRate, SF_FORMAT_FLOAT, 4, [](std::size_t i, std::size_t c) {
-                return 0.5f *
-                       float(std::sin(2 * M_PI * (300 + 100 * double(c)) * double(i) / fileRate));
-            }));
+        QVERIFY(writeSound(path, fileRate,
+                           {sine(300, 4, 0.5, fileRate), sine(400, 4, 0.5, fileRate)},
+                           SF_FORMAT_WAV | SF_FORMAT_FLOAT));
 
         SoundEngine engine;
         engine.setVolume(100);
@@ -152,7 +111,7 @@ private slots:
         recordUntilQuietFor(recorder, 0.5);
         QVERIFY(!engine.isPlaying());
 
-        const auto [first, last] = soundSpan(recorder.left);
+        const auto [first, last] = heardSpan(recorder.left);
         QVERIFY2(first < last, "nothing was heard");
         // Stopped after 2.4 s of sound, as long as the start took to travel.
         const double heard = double(last - first) / kRate;
@@ -180,11 +139,7 @@ private slots:
                                         .arg(peakDb(x, from, to))));
             }
             QVERIFY2(largestStepOutsideHoles(x, kRate) < naturalStep(2 * tone, 0.5),
-                     qPrintable(QString("%1 at %2 (the sound from %3 to %4)")
-                                    .arg(largestStepOutsideHoles(x, kRate))
-                                    .arg(largestStepAt(x))
-                                    .arg(first)
-                                    .arg(last)));
+                     qPrintable(stepReport(x)));
             QVERIFY(holesAreNotOurs(x, kRate, first, last, engine.underflows(),
                                     engine.lateUnderflows()));
         }
@@ -209,7 +164,7 @@ private slots:
         engine.play(m_tone);
         recorder.wait(2000);
         recordUntilQuietFor(recorder, 0.2);
-        const auto [s2, e2] = soundSpan(recorder.left, second);
+        const auto [s2, e2] = heardSpan(recorder.left, second);
         QVERIFY2(s2 < e2, "the press after the warm spell was not heard");
         const double d2 = double(e2 - s2) / kRate;
         QVERIFY2(d2 > 0.99, qPrintable(QString::number(d2)));
@@ -232,7 +187,7 @@ private slots:
             engine.finish();
         } // the output goes away here, as at exit
         recordUntilQuietFor(recorder, 0.3);
-        const auto [first, last] = soundSpan(recorder.left);
+        const auto [first, last] = heardSpan(recorder.left);
         QVERIFY(first < last);
         QVERIFY2(largestStepOutsideHoles(recorder.left, kRate) < naturalStep(200, 0.5),
                  qPrintable(stepReport(recorder.left)));
@@ -245,9 +200,8 @@ private slots:
     void filesWhoseReadsHangHoldUpNoOtherSound()
     {
         const QString whole = m_dir.filePath("stalled.wav");
-        QVERIFY(writeStereoWav(whole, kRate, SF_FORMAT_PCM_16, 2, [](std::size_t i, std::size_t) {
-            return 0.5f * float(std::sin(2 * M_PI * 300 * double(i) / kRate));
-        }));
+        const std::vector<float> tone = sine(300, 2, 0.5, kRate);
+        QVERIFY(writeSound(whole, kRate, {tone, tone}, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
         QFile source(whole);
         QVERIFY(source.open(QIODevice::ReadOnly));
         const QByteArray bytes = source.readAll();
@@ -295,7 +249,7 @@ private slots:
         recordUntilQuietFor(recorder, 0.3);
 
         QVERIFY2(!playedOn, "the stalled file never ended");
-        const auto [first, last] = soundSpan(recorder.left, again);
+        const auto [first, last] = heardSpan(recorder.left, again);
         QVERIFY2(first < last, "the press after the stalled files was not heard");
         const double f =
             zeroCrossingFrequency(recorder.left, first + kRate / 10, first + kRate / 2, kRate);

@@ -15,9 +15,6 @@ constexpr int kRate = 44100;
 constexpr double kSilentDb = -60;
 constexpr double kStep = 3.0; // name slot, burst, gap
 
-const QStringList k51{"front-left", "front-right", "front-center",
-                      "lfe",        "rear-left",   "rear-right"};
-
 std::size_t at(double seconds)
 {
     return std::size_t(seconds * kRate);
@@ -51,7 +48,7 @@ private slots:
         QCOMPARE(QProcess::execute("pactl", {"set-default-sink", "opt_51"}), 0);
         SoundEngine engine;
         engine.setVolume(100);
-        MonitorRecorder recorder("opt_51", k51);
+        MonitorRecorder recorder("opt_51", k51Channels);
         recorder.wait(300);
         engine.play(QStringLiteral(PACK_DIR "/33 Channel check 5.1 (spoken).mp3"));
         recorder.wait(int(6 * kStep * 1000) + 2000);
@@ -67,9 +64,9 @@ private slots:
             const std::size_t nameFrom = slot + at(0.05), nameTo = slot + at(0.45);
             const std::size_t burstFrom = slot + at(kNameSeconds + 0.1),
                               burstTo = slot + at(kNameSeconds + 1.4);
-            for (int k = 0; k < k51.size(); ++k) {
+            for (int k = 0; k < k51Channels.size(); ++k) {
                 const auto& x = heard[std::size_t(k)];
-                const auto where = QStringLiteral("step %1, %2: ").arg(step).arg(k51[k]);
+                const auto where = QStringLiteral("step %1, %2: ").arg(step).arg(k51Channels[k]);
                 if (said.contains(k)) {
                     const double band = speechBandDb(x, nameFrom, nameTo);
                     QVERIFY2(band > -30,

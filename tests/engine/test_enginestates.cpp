@@ -23,23 +23,12 @@ constexpr double kPeak = 0.5;
 QString writeTone(const QTemporaryDir& dir, const QString& name, double frequency, double seconds,
                   int channels = 2, int only = -1)
 {
+    const std::vector<float> tone = sine(frequency, seconds, kPeak, kRate);
+    std::vector<std::vector<float>> all;
+    for (int c = 0; c < channels; ++c)
+        all.push_back(only < 0 || c == only ? tone : std::vector<float>(tone.size()));
     const QString path = dir.filePath(name);
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    const auto frames = std::size_t(seconds * kRate);
-    std::vector<float> samples(frames * std::size_t(channels));
-    for (std::size_t i = 0; i < frames; ++i)
-        for (std::size_t c = 0; c < std::size_t(channels); ++c)
-            samples[i * std::size_t(channels) + c] =
-                only < 0 || int(c) == only
-                    ? float(kPeak * std::sin(2 * M_PI * frequency * double(i) / kRate))
-                    : 0.0f;
-    sf_writef_float(file, samples.data(), sf_count_t(frames));
-    sf_close(file);
-    return path;
+    return writeSound(path, kRate, all, SF_FORMAT_WAV | SF_FORMAT_FLOAT) ? path : QString();
 }
 
 std::unique_ptr<Voice> voice(const QString& path)
@@ -47,23 +36,17 @@ std::unique_ptr<Voice> voice(const QString& path)
     return std::make_unique<Voice>(path);
 }
 
-// The steepest step a sine of this frequency and peak takes, with room for 16-bit rounding.
+// The steepest step a sine of this frequency and peak takes, written sample-exact.
 double naturalStep(double frequency, double peak)
 {
-    return 2 * M_PI * frequency / kRate * peak * 1.02 + 2.0 / 32768;
+    return ::naturalStep(frequency, peak, kRate, 1.02);
 }
 
 // The first and one past the last non-zero sample in [from, to).
 std::pair<std::size_t, std::size_t> span(const std::vector<float>& x, std::size_t from = 0,
                                          std::size_t to = SIZE_MAX)
 {
-    std::size_t first = x.size(), last = 0;
-    for (std::size_t i = from; i < std::min(to, x.size()); ++i)
-        if (x[i] != 0.0f) {
-            first = std::min(first, i);
-            last = i + 1;
-        }
-    return {first, last};
+    return soundSpan(x, 0.0f, from, to);
 }
 
 // True when the sound heard from `from` on is the tone's first `frames` frames, as 16-bit

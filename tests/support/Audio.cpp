@@ -3,6 +3,7 @@
 #include "Fft.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QStringList>
 #include <QtGlobal>
 #include <algorithm>
@@ -31,6 +32,68 @@ Decoded decodeFile(const QString& path)
     }
     sf_close(file);
     return out;
+}
+
+std::vector<float> sine(double frequency, double seconds, double peak, int rate)
+{
+    std::vector<float> x(std::size_t(seconds * rate));
+    for (std::size_t i = 0; i < x.size(); ++i)
+        x[i] = float(peak * std::sin(2 * M_PI * frequency * double(i) / rate));
+    return x;
+}
+
+bool writeSound(const QString& path, int rate, const std::vector<std::vector<float>>& channels,
+                int format, const std::vector<int>& layout)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = int(channels.size());
+    info.format = format;
+    SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    double quality = 1.0;
+    sf_command(file, SFC_SET_VBR_ENCODING_QUALITY, &quality, sizeof quality);
+    std::vector<int> map = layout;
+    if (!map.empty() && sf_command(file, SFC_SET_CHANNEL_MAP_INFO, map.data(),
+                                   int(map.size() * sizeof(int))) != SF_TRUE) {
+        sf_close(file);
+        return false;
+    }
+    std::vector<float> frames;
+    frames.reserve(channels[0].size() * channels.size());
+    for (std::size_t i = 0; i < channels[0].size(); ++i)
+        for (const auto& c : channels)
+            frames.push_back(c[i]);
+    const auto count = sf_count_t(channels[0].size());
+    const bool written = sf_writef_float(file, frames.data(), count) == count;
+    return sf_close(file) == 0 && written;
+}
+
+QString makeTone(const QString& tonegen, const QString& path, const QStringList& args)
+{
+    QProcess p;
+    p.start(tonegen, args + QStringList{"--output", path});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0
+               ? path
+               : QString();
+}
+
+std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, float silence,
+                                              std::size_t from, std::size_t to)
+{
+    std::size_t first = x.size(), last = 0;
+    for (std::size_t i = from; i < std::min(to, x.size()); ++i)
+        if (std::fabs(x[i]) > silence) {
+            first = std::min(first, i);
+            last = i + 1;
+        }
+    return {first, last};
+}
+
+double naturalStep(double frequency, double peak, int rate, double slack)
+{
+    return 2 * M_PI * frequency / rate * peak * slack + 4.0 / 32768;
 }
 
 double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to,
@@ -115,12 +178,7 @@ Holes holes(const std::vector<float>& x, int rate, std::size_t from, std::size_t
 
 double largestStepOutsideHoles(const std::vector<float>& x, int rate, float silence)
 {
-    std::size_t first = x.size(), last = 0;
-    for (std::size_t i = 0; i < x.size(); ++i)
-        if (std::fabs(x[i]) > silence) {
-            first = std::min(first, i);
-            last = i + 1;
-        }
+    const auto [first, last] = soundSpan(x, silence);
     if (first >= last)
         return largestStep(x, 0, x.size());
     double step = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // Decoded sound for measurements: the first two channels (the first twice for mono), and every
@@ -15,6 +17,24 @@ struct Decoded {
 
 // Decodes a file with libsndfile, as the player does. Empty on failure.
 Decoded decodeFile(const QString& path);
+
+// A sine from zero phase, `seconds` long at `rate`, peaking at `peak`.
+std::vector<float> sine(double frequency, double seconds, double peak, int rate);
+// Writes `channels` (of one length) as libsndfile's `format` at `rate`, declaring `layout`
+// (libsndfile's channel map) where one is given; false when it cannot.
+bool writeSound(const QString& path, int rate, const std::vector<std::vector<float>>& channels,
+                int format, const std::vector<int>& layout = {});
+// Makes a sound with the pack's tone generator at `path`: `path`, or empty when it failed.
+QString makeTone(const QString& tonegen, const QString& path, const QStringList& args);
+
+// The first and one past the last sample of [from, to) louder than `silence`; (size, 0) when
+// none is.
+std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& x, float silence = 0.0f,
+                                              std::size_t from = 0, std::size_t to = SIZE_MAX);
+// The steepest step a sine of `frequency` and `peak` takes at `rate`, times `slack` for what
+// the path adds (a little for rounding written sample-exact, a quarter through a server's
+// resampler), plus four 16-bit steps.
+double naturalStep(double frequency, double peak, int rate, double slack);
 
 // Frequency of a clean tone from its rising zero crossings (linear interpolation).
 double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std::size_t to,

@@ -4,6 +4,13 @@
 #include <QStringList>
 #include <vector>
 
+// The channels of the rig's null sinks ("opt_sink", "opt_51", "opt_71"), as the server names
+// them, in their order.
+inline const QStringList kStereoChannels{"front-left", "front-right"};
+inline const QStringList k51Channels{"front-left", "front-right", "front-center",
+                                     "lfe",        "rear-left",   "rear-right"};
+inline const QStringList k71Channels = k51Channels + QStringList{"side-left", "side-right"};
+
 // Records what the private sound server's null sink plays, from its monitor, as floats.
 class MonitorRecorder {
 public:

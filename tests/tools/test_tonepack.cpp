@@ -37,17 +37,6 @@ std::vector<float> slice(const std::vector<float>& x, std::size_t from, std::siz
     return std::vector<float>(x.begin() + long(from), x.begin() + long(std::min(to, x.size())));
 }
 
-// The spoken part of [from, to): from its first to its last sample above -60 dBFS.
-std::pair<std::size_t, std::size_t> spokenPart(const std::vector<float>& x, std::size_t from,
-                                               std::size_t to)
-{
-    while (from < to && std::fabs(x[from]) < 1e-3f)
-        ++from;
-    while (to > from && std::fabs(x[to - 1]) < 1e-3f)
-        --to;
-    return {from, to};
-}
-
 // A spoken check, step by step (3 s each): the name in the first second on its channel (the
 // front pair for the LFE), then a 1.5 s burst on that channel, then 0.5 s of silence.
 void checkSpokenSteps(const Decoded& sound, std::size_t channels)
@@ -64,7 +53,8 @@ void checkSpokenSteps(const Decoded& sound, std::size_t channels)
             if (speaks) {
                 // Speech, not noise or a tone: most of it in the speech band, at the level
                 // every name has.
-                const auto [from, to] = spokenPart(x, at, burstAt);
+                // The spoken part: from its first to its last sample above -60 dBFS.
+                const auto [from, to] = soundSpan(x, 1e-3f, at, burstAt);
                 const double spoken = rmsDb(x, from, to);
                 const double band = spoken + 10 * std::log10(energyShareInBand(slice(x, from, to),
                                                                                44100, 300, 3400));
