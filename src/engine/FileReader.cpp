@@ -90,16 +90,23 @@ FileReader::~FileReader()
     sf_close(m_file);
 }
 
-void FileReader::readAhead()
+void FileReader::readAhead(bool ownThread)
 {
     m_ringFrames = kRingFrames;
     // Not cleared: only what has been decoded is read, and a page is touched when first decoded
     // into, not all 2 MiB (stereo) at the press.
     m_ring.reset(new float[m_ringFrames * std::size_t(m_channels)]);
-    m_ahead = true;
     topUp(); // the start, ready when the voice plays
+    m_ownThread = ownThread;
     // Detached: a read that hangs holds only this thread, which owns the reader meanwhile.
-    std::thread([self = shared_from_this()] { self->runAhead(); }).detach();
+    if (ownThread)
+        std::thread([self = shared_from_this()] { self->runAhead(); }).detach();
+}
+
+void FileReader::decodeAhead()
+{
+    while (topUp()) {
+    }
 }
 
 void FileReader::runAhead()
@@ -124,11 +131,8 @@ std::size_t FileReader::decode(float* dest, std::size_t frames, bool loop)
 std::size_t FileReader::read(float* dest, std::size_t frames, bool loop)
 {
     const auto width = std::size_t(m_channels);
-    if (!m_ahead) {
-        const std::size_t got = decode(dest, frames, loop);
-        m_directEnd = got == 0;
-        return got;
-    }
+    if (!m_ring)
+        return 0;
     m_loop.store(loop, std::memory_order_relaxed);
     const std::uint64_t written = m_written.load(std::memory_order_acquire);
     std::uint64_t taken = m_taken.load(std::memory_order_relaxed);
@@ -149,8 +153,6 @@ std::size_t FileReader::read(float* dest, std::size_t frames, bool loop)
 
 bool FileReader::ended() const
 {
-    if (!m_ahead)
-        return m_directEnd;
     return m_atEnd.load(std::memory_order_acquire) &&
            m_taken.load(std::memory_order_relaxed) == m_written.load(std::memory_order_acquire);
 }
@@ -179,7 +181,7 @@ bool FileReader::topUp()
 void FileReader::letGo()
 {
     m_letGo = true;
-    if (m_ahead)
+    if (m_ownThread)
         wakeReader();
 }
 

@@ -12,10 +12,9 @@
 struct sf_private_tag;
 
 // A sound file being read: opened and decoded with libsndfile, its frames handed out in order.
-// Read directly, each read() decodes; read ahead, a thread of its own at an ordinary priority
-// decodes into a ring and read() only takes what is there, so a file whose reads hang (a
-// stalled disk or network folder) never holds up the thread that plays it, nor any other file:
-// it falls silent instead.
+// A thread of its own at an ordinary priority decodes ahead into a ring and read() only takes
+// what is there, so a file whose reads hang (a stalled disk or network folder) never holds up
+// the thread that plays it, nor any other file: it falls silent instead.
 class FileReader : public std::enable_shared_from_this<FileReader> {
 public:
     // Opens the file. Throws std::runtime_error with a readable reason when it cannot be
@@ -32,8 +31,10 @@ public:
     const SpeakerLayout& layout() const { return m_layout; }
 
     // Decodes the start (4096 frames), then goes on decoding ahead on a thread of its own until
-    // let go. Call once, before the first read, on a reader owned by a shared_ptr.
-    void readAhead();
+    // let go. Call once, before the first read, on a reader owned by a shared_ptr. Without
+    // `ownThread` the caller decodes ahead itself, with decodeAhead(): a test, step by step.
+    void readAhead(bool ownThread = true);
+    void decodeAhead();
     // Up to `frames` frames into `dest`; fewer at the end, or when reading ahead has fallen
     // behind. `loop`: the end is followed by the start again.
     std::size_t read(float* dest, std::size_t frames, bool loop);
@@ -57,7 +58,6 @@ private:
     int m_rate = 0;
     SpeakerLayout m_layout;
 
-    bool m_ahead = false;
     // Bumped and notified whenever the ring has room or the reader is let go.
     std::atomic<std::uint32_t> m_wake{0};
     std::unique_ptr<float[]> m_ring;
@@ -67,5 +67,5 @@ private:
     std::atomic<bool> m_loop{false};
     std::atomic<bool> m_atEnd{false}; // the file has no more frames for the ring
     std::atomic<bool> m_letGo{false};
-    bool m_directEnd = false;
+    bool m_ownThread = false;
 };

@@ -43,8 +43,6 @@ Voice::Voice(std::shared_ptr<FileReader> reader)
     m_output.reserve(kRenderBlock * m_channels);
 }
 
-Voice::Voice(const QString& path) : Voice(std::make_shared<FileReader>(path)) {}
-
 Voice::~Voice()
 {
     src_delete(m_resampler);

@@ -27,9 +27,6 @@ public:
 
     // Plays what `reader` reads. Until setOutput() it plays to stereo at the file's own rate.
     explicit Voice(std::shared_ptr<FileReader> reader);
-    // Opens the file, read directly. Throws std::runtime_error with a readable reason when it
-    // cannot be decoded.
-    explicit Voice(const QString& path);
     ~Voice();
     Voice(const Voice&) = delete;
     Voice& operator=(const Voice&) = delete;

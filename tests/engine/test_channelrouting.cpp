@@ -46,6 +46,16 @@ private slots:
         QTest::newRow("5.1 with rears on 5.1 with sides")
             << k51 << k51Side << Matrix{{1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0},
                                         {0, 0, 0, 1, 0, 0}, {0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 1}};
+        // Vorbis and Opus order: FL FC FR RL RR LFE, then FL FC FR SL SR RL RR LFE.
+        QTest::newRow("5.1 in Vorbis order on a 5.1 device")
+            << vorbisLayout(6) << k51Device
+            << Matrix{{1, 0, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0}, {0, 0, 0, 1, 0, 0},
+                      {0, 0, 0, 0, 1, 0}, {0, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 1}};
+        QTest::newRow("7.1 in Vorbis order on 7.1")
+            << vorbisLayout(8) << k71
+            << Matrix{{1, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 1, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0, 0, 0},
+                      {0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 1, 0, 0}, {0, 0, 0, 0, 0, 0, 1, 0},
+                      {0, 0, 0, 1, 0, 0, 0, 0}, {0, 0, 0, 0, 1, 0, 0, 0}};
         QTest::newRow("stereo on 7.1: the front pair only")
             << kStereo << k71
             << Matrix{{1, 0}, {0, 1}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}};

@@ -34,11 +34,11 @@ Decoded decodeFile(const QString& path)
     return out;
 }
 
-std::vector<float> sine(double frequency, double seconds, double peak, int rate)
+std::vector<float> sine(double frequency, double seconds, double peak, int rate, double phase)
 {
     std::vector<float> x(std::size_t(seconds * rate));
     for (std::size_t i = 0; i < x.size(); ++i)
-        x[i] = float(peak * std::sin(2 * M_PI * frequency * double(i) / rate));
+        x[i] = float(peak * std::sin(2 * M_PI * frequency * double(i) / rate + phase));
     return x;
 }
 

@@ -18,8 +18,8 @@ struct Decoded {
 // Decodes a file with libsndfile, as the player does. Empty on failure.
 Decoded decodeFile(const QString& path);
 
-// A sine from zero phase, `seconds` long at `rate`, peaking at `peak`.
-std::vector<float> sine(double frequency, double seconds, double peak, int rate);
+// A sine from `phase`, `seconds` long at `rate`, peaking at `peak`.
+std::vector<float> sine(double frequency, double seconds, double peak, int rate, double phase = 0);
 // Writes `channels` (of one length) as libsndfile's `format` at `rate`, declaring `layout`
 // (libsndfile's channel map) where one is given; false when it cannot.
 bool writeSound(const QString& path, int rate, const std::vector<std::vector<float>>& channels,

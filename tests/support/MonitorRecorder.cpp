@@ -30,6 +30,10 @@ MonitorRecorder::~MonitorRecorder()
 
 void MonitorRecorder::collect()
 {
+    // What the recorder has written so far, not only what the event loop has read of it: a
+    // mark taken after a while without the loop (a pactl run) would otherwise lie in the past.
+    while (m_process.waitForReadyRead(0)) {
+    }
     m_pending += m_process.readAllStandardOutput();
     const auto frameBytes = qsizetype(channels.size() * sizeof(qint16));
     const qsizetype frames = m_pending.size() / frameBytes;

@@ -300,11 +300,26 @@ EngineRig::EngineRig(OutputDevice device, std::chrono::milliseconds warm)
 
 EngineRig::~EngineRig() = default;
 
+std::unique_ptr<Voice> EngineRig::voice(const QString& path)
+{
+    Uncounted uncounted;
+    auto reader = std::make_shared<FileReader>(path);
+    reader->readAhead(false);
+    readers.push_back(reader);
+    return std::make_unique<Voice>(reader);
+}
+
 void EngineRig::run(double seconds)
 {
     const std::size_t block = std::size_t(rate / 200);
     const auto step = std::chrono::nanoseconds(std::int64_t(block) * 1000000000 / rate);
     for (double t = 0; t < seconds; t += double(block) / rate) {
+        if (!readsStall) {
+            Uncounted uncounted;
+            for (const auto& reader : readers)
+                if (const auto alive = reader.lock())
+                    alive->decodeAhead();
+        }
         out.playBlock(block);
         clock.advance(step);
         if (const auto due = machine->deadline(); due && clock.now() >= *due) {

@@ -3,6 +3,7 @@
 #include "AudioOutput.h"
 #include "EngineClock.h"
 #include "EngineStateMachine.h"
+#include "FileReader.h"
 #include "Voice.h"
 #include "VoiceBin.h"
 
@@ -142,6 +143,11 @@ struct EngineRig {
                        std::chrono::milliseconds warm = std::chrono::seconds(3));
     ~EngineRig();
 
+    // A voice for `path`, read ahead as the program reads its files: here the rig decodes
+    // ahead before every block (the file's reads keep up) unless `readsStall`.
+    std::unique_ptr<Voice> voice(const QString& path);
+    bool readsStall = false;
+
     // Runs the server and the clock for `seconds`, in blocks of 5 ms.
     void run(double seconds);
 
@@ -151,6 +157,7 @@ struct EngineRig {
     std::vector<std::string> complaints; // as the engine's reports read
     std::unique_ptr<EngineStateMachine> machine;
     int rate;
+    std::vector<std::weak_ptr<FileReader>> readers;
 };
 
 // Devices as the server reports them.
