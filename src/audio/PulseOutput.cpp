@@ -23,7 +23,7 @@ constexpr auto kTimingEvery = std::chrono::milliseconds(50);
 
 // Kept clear of the server's read index when writing over the queue: the clock carries the
 // index forward smoothly, while PipeWire takes whole periods, a little ahead of it.
-constexpr pa_usec_t kRewriteMargin = 2000;
+constexpr pa_usec_t kRewriteMargin = 1000;
 
 // Holds libpulse's lock for a scope: the library's thread runs only while it is free.
 class Locked {
