@@ -93,11 +93,9 @@ FileReader::~FileReader()
 void FileReader::readAhead(bool ownThread)
 {
     m_ringFrames = kRingFrames;
-    // Cleared here, on the thread that opens the file, so that its pages are in place before
-    // the sound starts: while the decoder first touched them during a sound, libpulse's thread
-    // held its lock for 10-18 ms at a time and the sound thread, waiting on that lock, answered
-    // the server late.
-    m_ring.reset(new float[m_ringFrames * std::size_t(m_channels)]());
+    // Not cleared: only what has been decoded is read, and a page is touched when first decoded
+    // into, not all 2 MiB (stereo) at the press.
+    m_ring.reset(new float[m_ringFrames * std::size_t(m_channels)]);
     topUp(); // the start, ready when the voice plays
     m_ownThread = ownThread;
     // Detached: a read that hangs holds only this thread, which owns the reader meanwhile.
