@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program twice (plain, and with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer, which build also holds the libFuzzer target), starts a private
-# PulseAudio and runs the whole test suite in both builds (the bounded fuzz run among them); then
-# the sound tests of the plain build on a private PipeWire.
+# Installs what is missing, builds the program twice (plain, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer) plus the libFuzzer target with clang, starts a private PulseAudio,
+# runs the bounded fuzz run, then the whole test suite in both builds; then the sound tests of
+# the plain build on a private PipeWire.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 # Formatting first: a drifted file fails the run before anything is built.
 (cd "$root" && git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run -Werror)
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-"$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug -DOPT_SANITIZE=ON -DOPT_FUZZ=ON \
+"$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DOPT_SANITIZE=ON
+TARGET=fuzz_settings "$root/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOPT_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++
 
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
@@ -24,6 +25,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
+ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
 # Each test runs once, so a fault that shows only now and then still fails the run. The test
 # that stops the sound server runs last, so that a failure there cannot leave the others
 # without a server. A server found gone between suites is a fault: the run fails, and the
@@ -43,7 +45,7 @@ run_suite() { # build folder, server, ctest options
   server_present "$server"
 }
 run_suite build pulse
-run_suite build-sanitize pulse
+run_suite build-asan pulse
 # All the sound tests again on PipeWire, Debian's desktop default.
 "$root/scripts/pulse.sh" stop "$runtime/pulse"
 eval "$("$root/scripts/pipewire.sh" start "$runtime/pipewire")"
