@@ -24,8 +24,8 @@ public:
 
     // Room for this many output channels; a layout wider than that is not played.
     static constexpr std::size_t kMaxChannels = 32;
-    // Samples kept of what was rendered: 340 ms of stereo at 48 kHz, 85 ms of 7.1, more than the
-    // server holds unread at the queue's start.
+    // Samples kept of what was rendered: 340 ms of stereo at 48 kHz, 85 ms of 7.1 (21 ms at
+    // 192 kHz). Where the server holds more unread, only the newest are taken back.
     static constexpr std::size_t kKeptSamples = 1 << 15;
 
     Mixer(float gain, VoiceBin& bin);
