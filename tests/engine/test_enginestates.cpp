@@ -177,6 +177,7 @@ private slots:
             const auto passes = m.renderPasses();
             const auto written = rig.out.framesWritten;
             rig.run(2.5);
+            QCOMPARE(rig.out.endsOfSound, press + 1);
             QCOMPARE(m.renderPasses(), passes);
             QCOMPARE(rig.out.framesWritten, written);
             QVERIFY(!rig.out.corked);

@@ -80,6 +80,7 @@ public:
     // Writes beyond what the stream took, or over what it has played (a fault of the engine).
     int overruns = 0;
     int rewrites = 0;
+    int endsOfSound = 0; // told that the stream runs dry on purpose
 
     // AudioOutput.
     void connect() override;
@@ -96,7 +97,7 @@ public:
     std::size_t writableFrames() const override;
     std::size_t queuedFrames() const override;
     std::size_t write(const std::int16_t* frames, std::size_t count) override;
-    void endOfSound() override {}
+    void endOfSound() override { ++endsOfSound; }
     std::size_t rewritableFrames() const override;
     void rewrite(const std::int16_t* frames, std::size_t count) override;
     void setQueue(std::chrono::microseconds queue) override;
