@@ -538,10 +538,10 @@ std::size_t PulseOutput::rewritableFrames() const
     const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
     if (!timing || timing->write_index_corrupt || timing->read_index_corrupt)
         return 0;
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(m_stream);
+    const pa_sample_spec* format = pa_stream_get_sample_spec(m_stream);
     const pa_usec_t since = timing->playing ? pa_timeval_age(&timing->timestamp) : 0;
     const auto unread = timing->write_index - timing->read_index -
-                        std::int64_t(pa_usec_to_bytes(since + kRewriteMargin, spec));
+                        std::int64_t(pa_usec_to_bytes(since + kRewriteMargin, format));
     return unread > 0 ? std::size_t(unread) / std::size_t(m_frameBytes) : 0;
 }
 
