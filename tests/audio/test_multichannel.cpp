@@ -205,8 +205,9 @@ private slots:
         QCOMPARE(first.property("media.role"), QString("test"));
         QCOMPARE(first.property("media.name"), QString("26 LFE only 40 Hz"));
 
-        const std::size_t left = on71.mark(), arrived = on51.mark();
+        const std::size_t left = on71.mark();
         QVERIFY(moveStream(first, "opt_51"));
+        const std::size_t gone = on71.mark(), arrived = on51.mark();
         on71.wait(1000);
         engine.play(packFile("01 Pink noise 500-2000 Hz (speaker level)"));
         on71.wait(600);
@@ -246,8 +247,8 @@ private slots:
                  qPrintable(levels(h71, left - kRate / 2, left)));
         // Silent on the 7.1 device from the move until it is moved back.
         for (const auto& c : h71)
-            QVERIFY2(peakDb(c, left + kRate / 5, quiet71 + kRate / 2) < kSilentDb,
-                     qPrintable(levels(h71, left + kRate / 5, quiet71)));
+            QVERIFY2(peakDb(c, gone + kRate / 5, quiet71 + kRate / 2) < kSilentDb,
+                     qPrintable(levels(h71, gone + kRate / 5, quiet71)));
         // On the 5.1 device: the LFE tone, then the noise on the front pair, then the tone again.
         const QString tone = levels(h51, arrived + kRate / 2, noise - kRate);
         QVERIFY2(std::fabs(peakDb(h51[3], arrived + kRate / 2, noise - kRate) + 12) < 0.5,

@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace {
 
@@ -49,6 +50,12 @@ std::vector<ServerStream> streamsOfThisProcess()
         const auto format = QRegularExpression(" (\\d+)ch ").match(block);
         stream.channels = format.captured(1).toInt();
         stream.corked = block.contains("Corked: yes");
+        // What a failed check needs first: a test's message is cut at about a thousand bytes.
+        stream.text = QString("on %1, %2 channels, media.name %3, target.object %4\n")
+                          .arg(stream.sink)
+                          .arg(stream.channels)
+                          .arg(stream.property("media.name"), stream.property("target.object")) +
+                      block;
         streams.push_back(stream);
     }
     return streams;
@@ -56,5 +63,18 @@ std::vector<ServerStream> streamsOfThisProcess()
 
 bool moveStream(const ServerStream& stream, const QString& sink)
 {
-    return QProcess::execute("pactl", {"move-sink-input", stream.index, sink}) == 0;
+    // PipeWire's pulse server acknowledges a move before it has passed it on, and loses it when
+    // the client that asked leaves at once, as pactl does (seen on a loaded machine): the move
+    // is asked again until the server lists this program's sound there, as a user would.
+    for (int asked = 0; asked < 5; ++asked) {
+        if (QProcess::execute("pactl", {"move-sink-input", stream.index, sink}) != 0)
+            return false;
+        for (int looked = 0; looked < 10; ++looked) {
+            QTest::qWait(50);
+            for (const ServerStream& now : streamsOfThisProcess())
+                if (now.sink == sink)
+                    return true;
+        }
+    }
+    return false;
 }
