@@ -134,6 +134,19 @@ double rmsDb(const std::vector<float>& x, std::size_t from, std::size_t to)
     return 10 * std::log10(std::max(sum / double(std::max<std::size_t>(to - from, 1)), 1e-24));
 }
 
+double correlation(const std::vector<float>& x, const std::vector<float>& y, std::size_t from,
+                   std::size_t to)
+{
+    to = std::min({to, x.size(), y.size()});
+    double xy = 0, xx = 0, yy = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        xy += double(x[i]) * y[i];
+        xx += double(x[i]) * x[i];
+        yy += double(y[i]) * y[i];
+    }
+    return xy / std::sqrt(xx * yy);
+}
+
 double energyShareInBand(const std::vector<float>& x, int rate, double low, double high)
 {
     std::vector<std::complex<double>> spectrum(nextPowerOfTwo(x.size()));

@@ -43,6 +43,10 @@ double zeroCrossingFrequency(const std::vector<float>& x, std::size_t from, std:
 double peakDb(const std::vector<float>& x, std::size_t from = 0, std::size_t to = SIZE_MAX);
 double rmsDb(const std::vector<float>& x, std::size_t from = 0, std::size_t to = SIZE_MAX);
 
+// How alike two channels move over [from, to): 1 the same, -1 turned over, 0 unrelated.
+double correlation(const std::vector<float>& x, const std::vector<float>& y, std::size_t from = 0,
+                   std::size_t to = SIZE_MAX);
+
 // Share of the signal's energy between low and high Hz.
 double energyShareInBand(const std::vector<float>& x, int rate, double low, double high);
 

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -37,48 +38,145 @@ std::vector<float> slice(const std::vector<float>& x, std::size_t from, std::siz
     return std::vector<float>(x.begin() + long(from), x.begin() + long(std::min(to, x.size())));
 }
 
-// A spoken check, step by step (3 s each): the name in the first second on its channel (the
-// front pair for the LFE), then a 1.5 s burst on that channel, then 0.5 s of silence.
-void checkSpokenSteps(const Decoded& sound, std::size_t channels)
+// Speech between `at` and `end`, not noise or a tone: most of it in the speech band, at the
+// level every name has, and ended 0.1 s before `end` at least.
+void checkSpeech(const std::vector<float>& x, std::size_t at, std::size_t end, const QString& where)
 {
-    constexpr std::size_t kSecond = 44100;
-    QCOMPARE(sound.frames(), channels * 3 * kSecond);
-    for (std::size_t c = 0; c < channels; ++c) {
-        const bool lfe = c == std::size_t(kLfeChannel);
-        const std::size_t at = c * 3 * kSecond, burstAt = at + kSecond, end = burstAt + 2 * kSecond;
-        const auto step = QStringLiteral("step %1: ").arg(c);
-        for (std::size_t k = 0; k < channels; ++k) {
-            const auto& x = sound.channels[k];
-            const bool speaks = lfe ? k < 2 : k == c;
-            if (speaks) {
-                // Speech, not noise or a tone: most of it in the speech band, at the level
-                // every name has.
-                // The spoken part: from its first to its last sample above -60 dBFS.
-                const auto [from, to] = soundSpan(x, 1e-3f, at, burstAt);
-                const double spoken = rmsDb(x, from, to);
-                const double band = spoken + 10 * std::log10(energyShareInBand(slice(x, from, to),
-                                                                               44100, 300, 3400));
-                QVERIFY2(band > -22 && std::fabs(spoken + 20) <= 1,
-                         qPrintable(step + QStringLiteral("band %1 dB, spoken %2 dB on %3")
-                                               .arg(band)
-                                               .arg(spoken)
-                                               .arg(k)));
-                // Its end well before the burst: 0.1 s of silence at least.
-                QVERIFY2(peakDb(x, burstAt - kSecond / 10, burstAt) < -90, qPrintable(step));
-            } else {
-                QVERIFY2(peakDb(x, at, burstAt) < -90, qPrintable(step + QString::number(k)));
-            }
-            if (k != c)
-                QVERIFY2(peakDb(x, burstAt, end) < -90, qPrintable(step + QString::number(k)));
+    // The spoken part: from its first to its last sample above -60 dBFS.
+    const auto [from, to] = soundSpan(x, 1e-3f, at, end);
+    QVERIFY2(to > from + 4410, qPrintable(where + ": nothing said"));
+    const double spoken = rmsDb(x, from, to);
+    const double band =
+        spoken + 10 * std::log10(energyShareInBand(slice(x, from, to), 44100, 300, 3400));
+    QVERIFY2(
+        band > -22 && std::fabs(spoken + 20) <= 1,
+        qPrintable(where + QStringLiteral(": band %1 dB, spoken %2 dB").arg(band).arg(spoken)));
+    QVERIFY2(peakDb(x, end - 44100 / 10, end) < -90, qPrintable(where));
+}
+
+// What a test of channels and steps plays, segment by segment: from `from` for `seconds`, on
+// the channels `on`, every other channel silent meanwhile.
+struct Segment {
+    enum Kind { Speech, Noise, Sine, Click, Burst, Silence } kind;
+    double from, seconds;
+    std::vector<std::size_t> on;
+    double low = 0, high = 0; // a noise's band; a sine's or burst's frequency in `low`
+    double lfeSign = 1;       // the LFE against each front channel, where they play together
+};
+
+// The plan a test's description and the README give, by title; none for a plain signal.
+std::vector<Segment> planOf(const QString& title)
+{
+    using S = Segment;
+    constexpr std::size_t lfe = kLfeChannel;
+    std::vector<S> plan;
+    const std::size_t n = title.contains("7.1") ? 8 : title.contains("5.1") ? 6 : 2;
+    const auto nameOn = [](std::size_t c) {
+        return c == lfe ? std::vector<std::size_t>{0, 1} : std::vector<std::size_t>{c};
+    };
+    // A step of `length` seconds: a name said on `said` within `name` seconds, then `body`,
+    // then silence (clear of the codec's last block) to the step's end.
+    const auto step = [&](double at, double name, std::vector<std::size_t> said, S body,
+                          double length) {
+        if (name > 0)
+            plan.push_back({S::Speech, at, name, std::move(said)});
+        body.from += at + name;
+        plan.push_back(body);
+        const double quiet = body.from + body.seconds + 0.05;
+        plan.push_back({S::Silence, quiet, at + length - quiet, {}});
+    };
+    const auto noise = [](std::size_t c, double seconds, double lfeLow) {
+        return S{S::Noise, 0, seconds, {c}, c == lfe ? lfeLow : 500, c == lfe ? 80.0 : 2000};
+    };
+    if (title.startsWith("Channel check")) {
+        const bool spoken = title.endsWith("(spoken)");
+        for (std::size_t c = 0; c < n; ++c)
+            step((spoken ? 3.0 : 2.0) * double(c), spoken ? 1 : 0, nameOn(c), noise(c, 1.5, 30),
+                 spoken ? 3 : 2);
+    } else if (title.startsWith("Level match")) {
+        for (std::size_t c = 0; c < n; ++c)
+            step(10.0 * double(c), 1, nameOn(c), noise(c, 8, 20), 10);
+    } else if (title.startsWith("Bass management")) {
+        double at = 0;
+        for (std::size_t c : {0, 1, 2, 4, 5}) {
+            step(at, 1, {c}, {S::Sine, 0, 5, {c}, 40}, 7);
+            at += 7;
         }
-        const auto burst = slice(sound.channels[c], burstAt, burstAt + 3 * kSecond / 2);
-        QVERIFY2(std::fabs(rmsDb(burst) + 20) <= 0.2,
-                 qPrintable(step + QString::number(rmsDb(burst))));
-        const double share = energyShareInBand(burst, 44100, lfe ? 27 : 450, lfe ? 88 : 2200);
-        QVERIFY2(share > 0.98, qPrintable(step + QString::number(share)));
-        // Silence after the burst, clear of the codec's last block.
-        QVERIFY2(peakDb(sound.channels[c], burstAt + 3 * kSecond / 2 + kSecond / 20, end) < -90,
-                 qPrintable(step));
+    } else if (title.startsWith("Subwoofer phase")) {
+        const double f = title.contains("120") ? 120 : 80;
+        for (int k = 0; k < 6; ++k)
+            step(6.0 * k, 1.5, {0, 1}, {S::Sine, 0, 4, {0, 1, lfe}, f, 0, k % 2 ? -1.0 : 1.0}, 6);
+    } else if (title.startsWith("Distance check")) {
+        double at = 0;
+        for (std::size_t c : {1, 2, 4, 5}) {
+            plan.push_back({S::Speech, at, 1, {c}});
+            for (int k = 0; k < 3; ++k)
+                for (const auto& [offset, on] :
+                     {std::pair{0.25, std::vector<std::size_t>{0}}, std::pair{0.75, std::vector{c}},
+                      std::pair{1.25, std::vector<std::size_t>{0, c}}})
+                    plan.push_back({S::Click, at + 1 + offset + 1.5 * k, 0.005, on});
+            at += 6;
+        }
+    } else if (title.startsWith("Subwoofer bursts")) {
+        int k = 0;
+        for (double f : {20.0, 25.0, 31.5, 40.0, 50.0, 63.0})
+            for (int i = 0; i < 4; ++i)
+                plan.push_back({S::Burst, 0.25 + k++, 6.5 / f, {0, 1, lfe}, f});
+    }
+    return plan;
+}
+
+void checkPlan(const Decoded& sound, const std::vector<Segment>& plan)
+{
+    const auto frame = [](double seconds) { return std::size_t(std::llround(seconds * 44100)); };
+    for (const Segment& part : plan) {
+        const std::size_t a = frame(part.from), b = frame(part.from + part.seconds);
+        const std::size_t inA = a + frame(0.05), inB = b - frame(0.05);
+        const QString where = QStringLiteral("at %1 s").arg(part.from);
+        for (std::size_t c = 0; c < sound.channels.size(); ++c) {
+            const auto& x = sound.channels[c];
+            if (std::find(part.on.begin(), part.on.end(), c) == part.on.end()) {
+                QVERIFY2(peakDb(x, a, b) < -90, qPrintable(where + " on " + QString::number(c)));
+                continue;
+            }
+            switch (part.kind) {
+            case Segment::Speech:
+                checkSpeech(x, a, b, where);
+                break;
+            case Segment::Noise:
+            case Segment::Sine:
+                QVERIFY2(std::fabs(rmsDb(x, inA, inB) + 20) <= 0.2, qPrintable(where));
+                QVERIFY2(part.kind == Segment::Sine
+                             ? std::fabs(zeroCrossingFrequency(x, inA, inB, 44100) / part.low - 1) <
+                                   1e-3
+                             : energyShareInBand(slice(x, inA, inB), 44100, part.low * 0.9,
+                                                 part.high * 1.1) > 0.99,
+                         qPrintable(where));
+                break;
+            case Segment::Silence:
+                break;
+            case Segment::Click:
+                QVERIFY2(std::fabs(peakDb(x, a, b) + 12) <= 0.5, qPrintable(where));
+                break;
+            case Segment::Burst:
+                for (std::size_t i = a; i < b; ++i) {
+                    const double t = double(i - a) / 44100, w = 2 * M_PI * part.low * t;
+                    const double want =
+                        std::pow(10.0, -0.6) * 0.5 * (1 - std::cos(w / 6.5)) * std::sin(w);
+                    QVERIFY2(std::fabs(x[i] - want) < 1e-3, qPrintable(where));
+                }
+                break;
+            }
+            if (QTest::currentTestFailed())
+                return;
+        }
+        // The LFE in phase with each of the front pair, or turned over, where they play.
+        if (part.kind == Segment::Sine && part.on.size() == 3)
+            for (std::size_t front : {0, 1})
+                QCOMPARE(
+                    qRound(100 * correlation(sound.channels[front],
+                                             sound.channels[std::size_t(kLfeChannel)], inA, inB)),
+                    qRound(100 * part.lfeSign));
     }
 }
 
@@ -142,28 +240,10 @@ private slots:
             QVERIFY(largestStep(channel, 0, 64) < 0.01);
             QVERIFY(largestStep(channel, n - 64, n) < 0.01);
         }
-        if (description.startsWith("Spoken")) {
-            checkSpokenSteps(sound, channels);
+        if (const auto plan = planOf(name.mid(3)); !plan.empty()) {
+            checkPlan(sound, plan);
             return;
         }
-        if (description.contains("in turn")) {
-            // 1.5 s on each channel, 0.5 s apart: its level there, every other channel silent.
-            for (std::size_t c = 0; c < channels; ++c) {
-                const std::size_t from = c * 2 * 44100, to = from + 3 * 44100 / 2;
-                for (std::size_t other = 0; other < channels; ++other)
-                    if (other != c)
-                        QCOMPARE(peakDb(sound.channels[other], from, to + 44100 / 2), -240.0);
-                const auto burst = std::vector<float>(sound.channels[c].begin() + long(from),
-                                                      sound.channels[c].begin() + long(to));
-                QVERIFY2(std::fabs(rmsDb(burst) + 20) <= 0.2, qPrintable(QString::number(c)));
-                const bool lfe = c == std::size_t(kLfeChannel);
-                const double share =
-                    energyShareInBand(burst, 44100, lfe ? 27 : 450, lfe ? 88 : 2200);
-                QVERIFY2(share > 0.98, qPrintable(QString::number(share)));
-            }
-            return;
-        }
-
         const bool leftOnly = description.contains("left channel only");
         const bool rightOnly = description.contains("right channel only");
         const bool lfeOnly = description.contains("LFE channel");
@@ -198,16 +278,9 @@ private slots:
             QVERIFY2(share > 0.99, qPrintable(QString::number(share)));
         }
         // The phase pair: the same noise on both sides, then with one side turned over.
-        if (description.contains("in phase") || description.contains("inverted")) {
-            double both = 0, l2 = 0, r2 = 0;
-            for (std::size_t i = 0; i < n; ++i) {
-                both += double(sound.left[i]) * sound.right[i];
-                l2 += double(sound.left[i]) * sound.left[i];
-                r2 += double(sound.right[i]) * sound.right[i];
-            }
-            const double correlation = both / std::sqrt(l2 * r2);
-            QCOMPARE(qRound(correlation * 1000), description.contains("inverted") ? -1000 : 1000);
-        }
+        if (description.contains("in phase") || description.contains("inverted"))
+            QCOMPARE(qRound(correlation(sound.left, sound.right) * 1000),
+                     description.contains("inverted") ? -1000 : 1000);
         if (description.startsWith("Asymmetric")) {
             float highest = 0, lowest = 0;
             for (float v : heard) {
@@ -239,9 +312,10 @@ private slots:
         QString errors;
         QCOMPARE(runTonegen({"speech", ESPEAK_NG, dir.filePath("speech")}, &errors), 0);
         QCOMPARE(runTonegen({"pack", dir.filePath("sounds"), dir.filePath("speech")}, &errors), 0);
-        const QStringList spoken{"32 Channel check stereo (spoken)",
-                                 "33 Channel check 5.1 (spoken)", "34 Channel check 7.1 (spoken)"};
-        for (const QString& name : spoken) {
+        for (const PackItem& item : defaultPack()) {
+            const QString& name = item.name;
+            if (!name.endsWith("(spoken)"))
+                continue;
             const QByteArray built = sha256(packFile(name));
             QVERIFY2(!built.isEmpty(), qPrintable(name));
             QCOMPARE(sha256(dir.filePath("sounds/" + name + ".mp3")), built);

@@ -4,6 +4,8 @@
 #include "Speech.h"
 
 #include <QDir>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -96,14 +98,17 @@ std::vector<PackItem> defaultPack(const QString& speechFolder)
     // The same bursts, each after its channel's name, so that nobody has to count bursts. The
     // LFE cannot carry speech, so "subwoofer" is said on the front pair: a user without a
     // subwoofer still hears which step plays.
-    const auto spoken = [speechFolder, burst](int channels) {
+    const auto said = [speechFolder](const QString& phrase) {
+        return loadSpeech(QDir(speechFolder).filePath(phrase + ".wav"), -20, kFadeSeconds);
+    };
+    const auto name = [said](int c) { return said(channelNames()[std::size_t(c)].file); };
+    const auto nameOn = [](int c) {
+        return c == kLfeChannel ? std::vector<int>{0, 1} : std::vector<int>{c};
+    };
+    const auto spoken = [name, nameOn, burst](int channels) {
         std::vector<SpokenStep> steps;
-        for (int c = 0; c < channels; ++c) {
-            const QString file = channelNames()[std::size_t(c)].file + ".wav";
-            steps.push_back({loadSpeech(QDir(speechFolder).filePath(file), -20, kFadeSeconds),
-                             c == kLfeChannel ? std::vector<int>{0, 1} : std::vector<int>{c},
-                             burst(c), c});
-        }
+        for (int c = 0; c < channels; ++c)
+            steps.push_back({name(c), nameOn(c), onlyOn(burst(c), channels, c)});
         return spokenInTurn(steps, channels, kNameSeconds, kFadeSeconds, 0.5);
     };
     add(QStringLiteral("Channel check stereo (spoken)"),
@@ -120,6 +125,106 @@ std::vector<PackItem> defaultPack(const QString& speechFolder)
                        "-20 dBFS RMS: each channel of 7.1 says its name (LFE on the front pair), "
                        "then sounds 1.5 s: FL FR FC LFE RL RR SL SR, 24 s"),
         [spoken] { return spoken(8); });
+
+    // Setting up a home theatre, in the order it is done. Levels as receivers' own set-up
+    // noise: -20 dBFS RMS after band-limiting, which a meter reads alike on every channel of
+    // matched speakers.
+    const auto levelMatch = [name, nameOn](int channels) {
+        std::vector<SpokenStep> steps;
+        for (int c = 0; c < channels; ++c) {
+            const bool lfe = c == kLfeChannel;
+            const Signal noise = pinkNoise(lfe ? 20 : 500, lfe ? 80 : 2000, 8, -20, Channels::Left,
+                                           std::uint64_t(40 + c));
+            steps.push_back({name(c), nameOn(c), onlyOn(noise, channels, c)});
+        }
+        return spokenInTurn(steps, channels, kNameSeconds, kFadeSeconds, 1);
+    };
+    add(QStringLiteral("Level match stereo (spoken)"),
+        QStringLiteral("Spoken names and pink noise, 500 Hz to 2 kHz, -20 dBFS RMS: each channel "
+                       "of stereo says its name, then sounds alone 8 s, 1 s apart: FL FR, 20 s"),
+        [levelMatch] { return levelMatch(2); });
+    add(QStringLiteral("Level match 5.1 (spoken)"),
+        QStringLiteral("Spoken names and pink noise, 500 Hz to 2 kHz (LFE 20 Hz to 80 Hz), "
+                       "-20 dBFS RMS: each channel of 5.1 says its name (LFE on the front pair), "
+                       "then sounds alone 8 s, 1 s apart: FL FR FC LFE RL RR, 60 s"),
+        [levelMatch] { return levelMatch(6); });
+    add(QStringLiteral("Level match 7.1 (spoken)"),
+        QStringLiteral("Spoken names and pink noise, 500 Hz to 2 kHz (LFE 20 Hz to 80 Hz), "
+                       "-20 dBFS RMS: each channel of 7.1 says its name (LFE on the front pair), "
+                       "then sounds alone 8 s, 1 s apart: FL FR FC LFE RL RR SL SR, 80 s"),
+        [levelMatch] { return levelMatch(8); });
+    // A sine's peak 3 dB above its RMS.
+    const double sineAt20 = -20 + 20 * std::log10(std::sqrt(2.0));
+    add(QStringLiteral("Bass management check 5.1 (spoken)"),
+        QStringLiteral("Spoken names and sine tone, 40 Hz, -20 dBFS RMS: each main channel of 5.1 "
+                       "says its name, then sounds alone 5 s with the LFE silent, 1 s apart: "
+                       "FL FR FC RL RR, 35 s"),
+        [name, sineAt20] {
+            std::vector<SpokenStep> steps;
+            for (int c : {0, 1, 2, 4, 5})
+                steps.push_back(
+                    {name(c), {c}, onlyOn(sineTone(40, 5, sineAt20, Channels::Left), 6, c)});
+            return spokenInTurn(steps, 6, kNameSeconds, kFadeSeconds, 1);
+        });
+    // The cue on the front pair, then the tone on the front pair and the LFE: the louder of the
+    // two says which way the subwoofer's phase control goes.
+    const auto phase = [said, sineAt20](double f) {
+        std::vector<SpokenStep> steps;
+        for (int round = 0; round < 3; ++round)
+            for (const bool inverted : {false, true}) {
+                Signal body = silence(6, 4);
+                place(body, sineTone(f, 4, sineAt20, Channels::Left), 0, {0, 1, kLfeChannel});
+                if (inverted)
+                    invert(body, kLfeChannel);
+                steps.push_back(
+                    {said(inverted ? "subwoofer-inverted" : "normal"), {0, 1}, std::move(body)});
+            }
+        return spokenInTurn(steps, 6, 1.5, kFadeSeconds, 0.5);
+    };
+    for (double f : {80.0, 120.0})
+        add(QStringLiteral("Subwoofer phase %1 (spoken)").arg(hz(f)),
+            QStringLiteral("Spoken cues and sine tone, %1, -20 dBFS RMS on FL FR and LFE of 5.1 "
+                           "together, 4 s after each cue on the front pair: \"normal\", then "
+                           "\"subwoofer inverted\" (LFE turned over), three times each, 36 s")
+                .arg(hz(f)),
+            [phase, f] { return phase(f); });
+    // The LFE is left out: a receiver passes nothing of a 1 kHz click to the subwoofer, whose
+    // distance the phase test sets.
+    add(QStringLiteral("Distance check 5.1 (spoken)"),
+        QStringLiteral("Spoken names and clicks, 1 kHz 5-cycle Hann bursts, -12 dBFS peak: for "
+                       "each of FR FC RL RR of 5.1, its name on it, then a click on FL, 0.5 s "
+                       "later on that channel, 0.5 s later on both, three times, 24 s"),
+        [name] {
+            Signal click = hannBurst(1000, 5, 0);
+            float top = 0;
+            for (float v : click.samples)
+                top = std::max(top, std::fabs(v));
+            for (float& v : click.samples)
+                v *= float(dbToAmplitude(-12)) / top;
+            std::vector<SpokenStep> steps;
+            for (int c : {1, 2, 4, 5}) {
+                Signal body = silence(6, 4.5);
+                for (int k = 0; k < 3; ++k) {
+                    place(body, click, 0.25 + 1.5 * k, {0});
+                    place(body, click, 0.75 + 1.5 * k, {c});
+                    place(body, click, 1.25 + 1.5 * k, {0, c});
+                }
+                steps.push_back({name(c), {c}, std::move(body)});
+            }
+            return spokenInTurn(steps, 6, kNameSeconds, kFadeSeconds, 0.5);
+        });
+    add(QStringLiteral("Subwoofer bursts 20-63 Hz"),
+        QStringLiteral("Tone bursts, 6.5 cycles under a Hann window, -12 dBFS peak, one a second, "
+                       "four each at 20, 25, 31.5, 40, 50 and 63 Hz, on FL FR and LFE of 5.1 "
+                       "together, 24 s"),
+        [] {
+            Signal out = silence(6, 24);
+            int k = 0;
+            for (double f : {20.0, 25.0, 31.5, 40.0, 50.0, 63.0})
+                for (int i = 0; i < 4; ++i)
+                    place(out, hannBurst(f, 6.5, -12), 0.25 + k++, {0, 1, kLfeChannel});
+            return out;
+        });
     return pack;
 }
 

@@ -165,9 +165,9 @@ Signal spokenInTurn(const std::vector<SpokenStep>& steps, int channels, double n
     Signal out{channels, {}};
     for (const SpokenStep& step : steps) {
         if (step.name.frames() + framesFor(0.1) > nameFrames)
-            throw std::runtime_error("a spoken name is too long for its place before the burst");
+            throw std::runtime_error("a spoken name is too long for its place before the body");
         const std::size_t at = out.frames();
-        Signal burst = onlyOn(step.burst, channels, step.channel);
+        Signal burst = step.body;
         applyFades(burst, fadeSeconds);
         out.samples.resize((at + nameFrames + burst.frames() + framesFor(gapSeconds)) * n);
         for (std::size_t i = 0; i < step.name.frames(); ++i)
@@ -178,6 +178,32 @@ Signal spokenInTurn(const std::vector<SpokenStep>& steps, int channels, double n
                   out.samples.begin() + long((at + nameFrames) * n));
     }
     return out;
+}
+
+Signal hannBurst(double frequency, double cycles, double peakDb)
+{
+    const double amplitude = dbToAmplitude(peakDb);
+    const std::size_t frames = framesFor(cycles / frequency);
+    Signal out{1, std::vector<float>(frames)};
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double phase = kTwoPi * frequency * double(i) / kSampleRate;
+        out.samples[i] = float(amplitude * 0.5 * (1 - std::cos(phase / cycles)) * std::sin(phase));
+    }
+    return out;
+}
+
+void place(Signal& into, const Signal& source, double atSeconds, const std::vector<int>& on)
+{
+    const std::size_t at = framesFor(atSeconds), n = std::size_t(into.channels);
+    for (std::size_t i = 0; i < source.frames(); ++i)
+        for (int c : on)
+            into.samples[(at + i) * n + std::size_t(c)] +=
+                source.samples[i * std::size_t(source.channels)];
+}
+
+Signal silence(int channels, double seconds)
+{
+    return {channels, std::vector<float>(framesFor(seconds) * std::size_t(channels))};
 }
 
 void invert(Signal& signal, int channel)

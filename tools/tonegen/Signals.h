@@ -41,19 +41,29 @@ Signal onlyOn(const Signal& source, int channels, int channel);
 // each faded over `fadeSeconds` at both ends and followed by `gapSeconds` of silence.
 Signal eachInTurn(const std::vector<Signal>& bursts, double fadeSeconds, double gapSeconds);
 
-// One step of a spoken channel check: a name (mono) said on the channels `nameOn`, then the
-// first channel of `burst` on channel `channel`.
+// A sine of `cycles` cycles under a Hann window, starting and ending at zero, at the given
+// peak level (dBFS) of the formula 0.5 (1 - cos(2 pi f t / cycles)) sin(2 pi f t). Mono.
+Signal hannBurst(double frequency, double cycles, double peakDb);
+
+// Adds the first channel of `source` to the channels `on` of `into` from `atSeconds` on; `into`
+// must be long enough.
+void place(Signal& into, const Signal& source, double atSeconds, const std::vector<int>& on);
+
+// Silence of `channels` channels.
+Signal silence(int channels, double seconds);
+
+// One step of a spoken test: a name or cue (mono) said on the channels `nameOn`, then what it
+// announces, laid out in the test's channels.
 struct SpokenStep {
     Signal name;
     std::vector<int> nameOn;
-    Signal burst;
-    int channel = 0;
+    Signal body;
 };
 
-// The steps one after the other, each in a slot of `nameSeconds`, the burst's length and
-// `gapSeconds`: the name from the slot's start, the burst (faded over `fadeSeconds`) after
+// The steps one after the other, each in a slot of `nameSeconds`, the body's length and
+// `gapSeconds`: the name from the slot's start, the body (faded over `fadeSeconds`) after
 // `nameSeconds`, then silence. Fixed slots put every step at a known time whatever the name's
-// length. Throws std::runtime_error when a name leaves less than 0.1 s before its burst.
+// length. Throws std::runtime_error when a name leaves less than 0.1 s before its body.
 Signal spokenInTurn(const std::vector<SpokenStep>& steps, int channels, double nameSeconds,
                     double fadeSeconds, double gapSeconds);
 

@@ -30,6 +30,15 @@ const std::vector<Phrase>& channelNames()
     return names;
 }
 
+const std::vector<Phrase>& cues()
+{
+    static const std::vector<Phrase> words{
+        {"normal", "normal"},
+        {"subwoofer-inverted", "subwoofer inverted"},
+    };
+    return words;
+}
+
 QStringList espeakArguments()
 {
     // British English, 150 words a minute, middle pitch, amplitude 100, no extra gap between
@@ -41,7 +50,9 @@ void makeSpeech(const QString& espeak, const QString& folder)
 {
     if (!QDir().mkpath(folder))
         fail("cannot create " + folder);
-    for (const Phrase& phrase : channelNames()) {
+    std::vector<Phrase> phrases = channelNames();
+    phrases.insert(phrases.end(), cues().begin(), cues().end());
+    for (const Phrase& phrase : phrases) {
         const QString path = QDir(folder).filePath(phrase.file + ".wav");
         QProcess p;
         p.start(espeak, espeakArguments() + QStringList{"-w", path, phrase.text});

@@ -1,7 +1,7 @@
 // Makes low-frequency test sounds (MP3, or FLAC for more than two channels, all named ".mp3"):
 // the default pack, or one signal.
 //
-//   tonegen speech ESPEAK-NG FOLDER   (the spoken channel names, made with espeak-ng)
+//   tonegen speech ESPEAK-NG FOLDER   (the spoken channel names and cues, made with espeak-ng)
 //   tonegen pack FOLDER SPEECH-FOLDER
 //   tonegen sine  --frequency HZ [--seconds S] [--level DBFS] [--channel both|left|right] --output
 //   FILE tonegen sweep --from HZ --to HZ [--seconds S] [--level DBFS] [--channel ...] --output FILE
@@ -16,9 +16,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QMap>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -115,11 +121,32 @@ int runPack(const QString& folder, const QString& speechFolder)
 {
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("cannot create " + folder).toStdString());
-    for (const PackItem& item : defaultPack(speechFolder)) {
-        Signal signal = item.make();
-        applyFades(signal, kFadeSeconds);
-        writeSound(QDir(folder).filePath(item.name + ".mp3"), signal, item.tags);
-    }
+    // The sounds are independent: made on every core, the first failure reported.
+    const std::vector<PackItem> pack = defaultPack(speechFolder);
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto work = [&] {
+        for (std::size_t i; (i = next++) < pack.size();) {
+            try {
+                Signal signal = pack[i].make();
+                applyFades(signal, kFadeSeconds);
+                writeSound(QDir(folder).filePath(pack[i].name + ".mp3"), signal, pack[i].tags);
+            } catch (...) {
+                const std::lock_guard lock(failureLock);
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::thread> workers(std::max(1u, std::thread::hardware_concurrency()) - 1);
+    for (std::thread& worker : workers)
+        worker = std::thread(work);
+    work();
+    for (std::thread& worker : workers)
+        worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
     return 0;
 }
 
