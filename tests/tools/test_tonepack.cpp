@@ -1,6 +1,7 @@
 #include "Audio.h"
 #include "FileList.h"
 #include "Pack.h"
+#include "Speech.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -39,9 +40,15 @@ std::vector<float> slice(const std::vector<float>& x, std::size_t from, std::siz
 }
 
 // Speech between `at` and `end`, not noise or a tone: most of it in the speech band, at the
-// level every name has, and ended 0.1 s before `end` at least.
-void checkSpeech(const std::vector<float>& x, std::size_t at, std::size_t end, const QString& where)
+// level every name has, and ended 0.1 s before `end` at least; the words of `phrase` (a file of
+// the build's speech folder) from `at` on.
+void checkSpeech(const std::vector<float>& x, std::size_t at, std::size_t end, const QString& where,
+                 const QString& phrase)
 {
+    const Signal said = loadSpeech(QStringLiteral(SPEECH_DIR "/") + phrase + ".wav", -20, 0.02);
+    std::vector<float> heard(said.samples.size());
+    std::copy_n(x.begin() + long(at), heard.size(), heard.begin());
+    QVERIFY2(correlation(heard, said.samples) > 0.9, qPrintable(where + ": not " + phrase));
     // The spoken part: from its first to its last sample above -60 dBFS.
     const auto [from, to] = soundSpan(x, 1e-3f, at, end);
     QVERIFY2(to > from + 4410, qPrintable(where + ": nothing said"));
@@ -62,6 +69,7 @@ struct Segment {
     std::vector<std::size_t> on;
     double low = 0, high = 0; // a noise's band; a sine's or burst's frequency in `low`
     double lfeSign = 1;       // the LFE against each front channel, where they play together
+    QString phrase = {};      // what is said
 };
 
 // The plan a test's description and the README give, by title; none for a plain signal.
@@ -74,12 +82,13 @@ std::vector<Segment> planOf(const QString& title)
     const auto nameOn = [](std::size_t c) {
         return c == lfe ? std::vector<std::size_t>{0, 1} : std::vector<std::size_t>{c};
     };
-    // A step of `length` seconds: a name said on `said` within `name` seconds, then `body`,
+    const auto phrase = [](std::size_t c) { return channelNames()[c].file; };
+    // A step of `length` seconds: `words` said on `said` within `name` seconds, then `body`,
     // then silence (clear of the codec's last block) to the step's end.
     const auto step = [&](double at, double name, std::vector<std::size_t> said, S body,
-                          double length) {
+                          double length, const QString& words) {
         if (name > 0)
-            plan.push_back({S::Speech, at, name, std::move(said)});
+            plan.push_back({S::Speech, at, name, std::move(said), 0, 0, 1, words});
         body.from += at + name;
         plan.push_back(body);
         const double quiet = body.from + body.seconds + 0.05;
@@ -92,36 +101,48 @@ std::vector<Segment> planOf(const QString& title)
         const bool spoken = title.endsWith("(spoken)");
         for (std::size_t c = 0; c < n; ++c)
             step((spoken ? 3.0 : 2.0) * double(c), spoken ? 1 : 0, nameOn(c), noise(c, 1.5, 30),
-                 spoken ? 3 : 2);
+                 spoken ? 3 : 2, phrase(c));
     } else if (title.startsWith("Level match")) {
         for (std::size_t c = 0; c < n; ++c)
-            step(10.0 * double(c), 1, nameOn(c), noise(c, 8, 20), 10);
+            step(10.0 * double(c), 1, nameOn(c), noise(c, 8, 20), 10, phrase(c));
     } else if (title.startsWith("Bass management")) {
         double at = 0;
         for (std::size_t c : {0, 1, 2, 4, 5}) {
-            step(at, 1, {c}, {S::Sine, 0, 5, {c}, 40}, 7);
+            step(at, 1, {c}, {S::Sine, 0, 5, {c}, 40}, 7, phrase(c));
             at += 7;
         }
     } else if (title.startsWith("Subwoofer phase")) {
         const double f = title.contains("120") ? 120 : 80;
         for (int k = 0; k < 6; ++k)
-            step(6.0 * k, 1.5, {0, 1}, {S::Sine, 0, 4, {0, 1, lfe}, f, 0, k % 2 ? -1.0 : 1.0}, 6);
+            step(6.0 * k, 1.5, {0, 1}, {S::Sine, 0, 4, {0, 1, lfe}, f, 0, k % 2 ? -1.0 : 1.0}, 6,
+                 k % 2 ? "subwoofer-inverted" : "normal");
     } else if (title.startsWith("Distance check")) {
         double at = 0;
         for (std::size_t c : {1, 2, 4, 5}) {
-            plan.push_back({S::Speech, at, 1, {c}});
-            for (int k = 0; k < 3; ++k)
-                for (const auto& [offset, on] :
-                     {std::pair{0.25, std::vector<std::size_t>{0}}, std::pair{0.75, std::vector{c}},
-                      std::pair{1.25, std::vector<std::size_t>{0, c}}})
-                    plan.push_back({S::Click, at + 1 + offset + 1.5 * k, 0.005, on});
-            at += 6;
+            plan.push_back({S::Speech, at, 1, {c}, 0, 0, 1, phrase(c)});
+            for (int k = 0; k < 9; ++k) {
+                // A click on FL, on the channel, on both; a second's rest after each three.
+                const double t = at + 1.25 + 0.5 * k + 0.5 * (k / 3);
+                plan.push_back({S::Click, t, 0.005,
+                                k % 3 == 0   ? std::vector<std::size_t>{0}
+                                : k % 3 == 1 ? std::vector{c}
+                                             : std::vector<std::size_t>{0, c}});
+                plan.push_back({S::Silence,
+                                t + 0.006,
+                                k == 8       ? 0.7
+                                : k % 3 == 2 ? 0.99
+                                             : 0.49,
+                                {}});
+            }
+            at += 7;
         }
     } else if (title.startsWith("Subwoofer bursts")) {
         int k = 0;
         for (double f : {20.0, 25.0, 31.5, 40.0, 50.0, 63.0})
-            for (int i = 0; i < 4; ++i)
-                plan.push_back({S::Burst, 0.25 + k++, 6.5 / f, {0, 1, lfe}, f});
+            for (int i = 0; i < 4; ++i, ++k) {
+                plan.push_back({S::Burst, 0.25 + k, 6.5 / f, {0, 1, lfe}, f});
+                plan.push_back({S::Silence, 0.26 + k + 6.5 / f, 0.98 - 6.5 / f, {}});
+            }
     }
     return plan;
 }
@@ -141,7 +162,7 @@ void checkPlan(const Decoded& sound, const std::vector<Segment>& plan)
             }
             switch (part.kind) {
             case Segment::Speech:
-                checkSpeech(x, a, b, where);
+                checkSpeech(x, a, b, where, part.phrase);
                 break;
             case Segment::Noise:
             case Segment::Sine:

@@ -193,7 +193,7 @@ std::vector<PackItem> defaultPack(const QString& speechFolder)
     add(QStringLiteral("Distance check 5.1 (spoken)"),
         QStringLiteral("Spoken names and clicks, 1 kHz 5-cycle Hann bursts, -12 dBFS peak: for "
                        "each of FR FC RL RR of 5.1, its name on it, then a click on FL, 0.5 s "
-                       "later on that channel, 0.5 s later on both, three times, 24 s"),
+                       "later on that channel, 0.5 s later on both, three times 1 s apart, 28 s"),
         [name] {
             Signal click = hannBurst(1000, 5, 0);
             float top = 0;
@@ -203,11 +203,11 @@ std::vector<PackItem> defaultPack(const QString& speechFolder)
                 v *= float(dbToAmplitude(-12)) / top;
             std::vector<SpokenStep> steps;
             for (int c : {1, 2, 4, 5}) {
-                Signal body = silence(6, 4.5);
+                Signal body = silence(6, 5.5);
                 for (int k = 0; k < 3; ++k) {
-                    place(body, click, 0.25 + 1.5 * k, {0});
-                    place(body, click, 0.75 + 1.5 * k, {c});
-                    place(body, click, 1.25 + 1.5 * k, {0, c});
+                    place(body, click, 0.25 + 2.0 * k, {0});
+                    place(body, click, 0.75 + 2.0 * k, {c});
+                    place(body, click, 1.25 + 2.0 * k, {0, c});
                 }
                 steps.push_back({name(c), {c}, std::move(body)});
             }
