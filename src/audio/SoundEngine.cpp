@@ -169,11 +169,11 @@ void SoundEngine::play(const QString& path)
     // Named as the list shows the test: its file's name without the extension.
     m_output->setStreamName(QFileInfo(path).completeBaseName().toStdString());
     collectSoon();
-    std::thread([shared = m_shared, path, generation = ++m_generation] {
+    std::thread([shared = m_shared, path, generation = ++m_generation, rate = m_rate] {
         try {
             auto reader = std::make_shared<FileReader>(path);
             auto voice = std::make_unique<Voice>(reader);
-            reader->readAhead();
+            reader->readAhead(rate);
             shared->post({Command::Kind::Play, std::move(voice), 0, generation});
         } catch (const std::exception& e) {
             complain("cannot play " + path.toStdString() + ": " + e.what());
@@ -200,6 +200,7 @@ void SoundEngine::setVolume(int volume)
 
 void SoundEngine::setRate(double rate)
 {
+    m_rate = rate;
     post({Command::Kind::Rate, {}, rate});
 }
 

@@ -80,6 +80,7 @@ private:
 
     std::shared_ptr<Shared> m_shared;
     std::atomic<std::uint64_t> m_generation{0}; // of the latest press or stop
+    double m_rate = 1;                          // as last set, on the window's thread
     std::atomic<bool> m_playing{false};
     std::atomic<std::uint64_t> m_renderPasses{0};
     std::atomic<std::uint64_t> m_underflows{0};

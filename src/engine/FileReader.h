@@ -30,10 +30,11 @@ public:
     // the standard one for its format and channel count.
     const SpeakerLayout& layout() const { return m_layout; }
 
-    // Decodes the start (4096 frames), then goes on decoding ahead on a thread of its own until
-    // let go. Call once, before the first read, on a reader owned by a shared_ptr. Without
-    // `ownThread` the caller decodes ahead itself, with decodeAhead(): a test, step by step.
-    void readAhead(bool ownThread = true);
+    // Decodes the start, what the output's first queue takes at the playback rate `rate`, then
+    // goes on decoding ahead on a thread of its own until let go. Call once, before the first
+    // read, on a reader owned by a shared_ptr. Without `ownThread` the caller decodes ahead
+    // itself, with decodeAhead(): a test, step by step.
+    void readAhead(double rate, bool ownThread = true);
     void decodeAhead();
     // Up to `frames` frames into `dest`; fewer at the end, or when reading ahead has fallen
     // behind. `loop`: the end is followed by the start again.

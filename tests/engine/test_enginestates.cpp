@@ -210,6 +210,21 @@ private slots:
         QCOMPARE(m.underflows(), 0u);
     }
 
+    // At sixteen times the speed the first queue takes over half a second of the file, more than
+    // reading ahead gives before the output asks: the press has decoded it, and it is heard
+    // whole even when the file's reads stall right after.
+    void aPressAtAFastRateHasItsFirstQueueAtHand()
+    {
+        const QString tone = writeTone(m_dir, "fast.wav", 50, 10);
+        EngineRig rig(stereoDevice());
+        rig.readsStall = true;
+        rig.machine->setRate(16);
+        rig.machine->play(rig.voice(tone, 16));
+        rig.run(0.3);
+        const auto [first, last] = span(rig.out.heardOn("stereo", 0));
+        QVERIFY2(last > first + kRate / 8, qPrintable(QString::number(last - first)));
+    }
+
     // A 5.1 file at full scale on a stereo device sums beyond full scale (front, centre and rear
     // at once): the sound holds at full scale and never wraps round to the other sign.
     void aHotDownmixClipsAndNeverWraps()

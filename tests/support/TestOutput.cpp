@@ -300,11 +300,11 @@ EngineRig::EngineRig(OutputDevice device, std::chrono::milliseconds warm)
 
 EngineRig::~EngineRig() = default;
 
-std::unique_ptr<Voice> EngineRig::voice(const QString& path)
+std::unique_ptr<Voice> EngineRig::voice(const QString& path, double rate)
 {
     Uncounted uncounted;
     auto reader = std::make_shared<FileReader>(path);
-    reader->readAhead(false);
+    reader->readAhead(rate, false);
     readers.push_back(reader);
     return std::make_unique<Voice>(reader);
 }

@@ -146,7 +146,7 @@ struct EngineRig {
 
     // A voice for `path`, read ahead as the program reads its files: here the rig decodes
     // ahead before every block (the file's reads keep up) unless `readsStall`.
-    std::unique_ptr<Voice> voice(const QString& path);
+    std::unique_ptr<Voice> voice(const QString& path, double rate = 1);
     bool readsStall = false;
 
     // Runs the server and the clock for `seconds`, in blocks of 5 ms.
