@@ -69,7 +69,7 @@ private slots:
 
     // Channel identification: burst after burst, each file channel reaches its own speaker
     // only, at its level; where the device lacks a speaker, the documented downmix. Played at
-    // twice the speed and with volume below full: both act on every channel alike.
+    // four times the speed and with volume below full: both act on every channel alike.
     void eachChannelSoundsWhereItShould_data()
     {
         QTest::addColumn<QString>("sink");
@@ -110,12 +110,12 @@ private slots:
         useDevice(sink);
         SoundEngine engine;
         engine.setVolume(volume);
-        engine.setRate(2);
+        engine.setRate(4);
         MonitorRecorder recorder(sink, speakers);
         recorder.wait(300);
         engine.play(file);
-        // Bursts of 1.5 s with 0.5 s between them, played in half the time.
-        const double slot = 1.0;
+        // Bursts of 1.5 s with 0.5 s between them, played in a quarter of the time.
+        const double slot = 0.5;
         recorder.wait(int(gains.size() * slot * 1000) + 1200);
         const auto& heard = recorder.channels;
         const std::size_t start = firstSound(heard, -50);
@@ -123,8 +123,8 @@ private slots:
         const double level = -20 + 20 * std::log10(SoundEngine::gainFor(volume));
         for (int burst = 0; burst < gains.size(); ++burst) {
             // The middle of the burst, clear of its fades.
-            const auto from = start + std::size_t((burst * slot + 0.1) * kRate);
-            const auto to = start + std::size_t((burst * slot + 0.65) * kRate);
+            const auto from = start + std::size_t((burst * slot + 0.05) * kRate);
+            const auto to = start + std::size_t((burst * slot + 0.325) * kRate);
             QVERIFY2(to <= heard[0].size(), "the recording ended early");
             for (int c = 0; c < speakers.size(); ++c) {
                 const double db = rmsDb(heard[std::size_t(c)], from, to);
