@@ -166,12 +166,13 @@ void checkPlan(const Decoded& sound, const std::vector<Segment>& plan)
                 break;
             case Segment::Noise:
             case Segment::Sine:
+                // Level over the whole segment; the band of a steady noise from its first 2 s.
                 QVERIFY2(std::fabs(rmsDb(x, inA, inB) + 20) <= 0.2, qPrintable(where));
                 QVERIFY2(part.kind == Segment::Sine
                              ? std::fabs(zeroCrossingFrequency(x, inA, inB, 44100) / part.low - 1) <
                                    1e-3
-                             : energyShareInBand(slice(x, inA, inB), 44100, part.low * 0.9,
-                                                 part.high * 1.1) > 0.99,
+                             : energyShareInBand(slice(x, inA, std::min(inB, inA + 88200)), 44100,
+                                                 part.low * 0.9, part.high * 1.1) > 0.99,
                          qPrintable(where));
                 break;
             case Segment::Silence:
@@ -326,9 +327,13 @@ private slots:
     }
 
     // The spoken checks made again from scratch, espeak-ng's speech included, are the same bytes
-    // as the build's.
+    // as the build's. The bytes do not depend on the build; under the sanitizers the build's own
+    // making of the pack has run the same code already.
     void theSpokenChecksAreTheSameOnEveryBuild()
     {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("made and compared in the plain build");
+#endif
         QTemporaryDir dir;
         QString errors;
         QCOMPARE(runTonegen({"speech", ESPEAK_NG, dir.filePath("speech")}, &errors), 0);
