@@ -273,6 +273,43 @@ int pressMemory(const QString& folder, int presses)
     return 0;
 }
 
+// Child mode: real clicks from outside (XTEST, through xdotool) on the play button of the
+// program started afresh in `folder`: click -> first sound at the monitor, for the first press
+// after the start and for a press after the warm spell. xdotool's own start, a few
+// milliseconds, counts in. Prints "first MS idle MS" a line per run.
+int clicksFromOutside(const QString& program, const QString& folder, const QString& config,
+                      int runs)
+{
+    Monitor monitor(qEnvironmentVariable("OPT_PULSE_SINK").toStdString() + ".monitor");
+    settle(500);
+    const auto click = [] {
+        const Clock::time_point t0 = Clock::now();
+        QProcess::execute("xdotool", {"click", "1"});
+        return t0;
+    };
+    for (int run = 0; run < runs; ++run) {
+        QProcess p;
+        startWindowed(p, program, folder, config);
+        // The play button's middle: 8 px in from the window's corner, 520 x 27 px.
+        if (QProcess::execute("xdotool",
+                              {"search", "--sync", "--onlyvisible", "--name", "Orvo Peln Tandrick",
+                               "mousemove", "--window", "%1", "268", "21"}) != 0)
+            return 1;
+        settle(1500);
+        const double first = monitor.onsetAfter(click(), 0.005f, 2);
+        settle(500);
+        click();
+        settle(3600);
+        const double idle = monitor.onsetAfter(click(), 0.005f, 2);
+        settle(300);
+        p.kill();
+        p.waitForFinished();
+        std::printf("first %f idle %f\n", first * 1000, idle * 1000);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 // A press after the warm spell (3.6 s after the last sound), a volume change and a stop, as a
 // user meets them: onset, level change and the last sound after Stop, in seconds.
 struct PressFigures {
@@ -307,6 +344,8 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     if (child && args[1] == "--presses")
         return pressMemory(args[2], args[3].toInt());
+    if (child && args[1] == "--clicks")
+        return clicksFromOutside(args[2], args[3], args[4], args[5].toInt());
     if (child)
         return playCpu(args[2], args[3].toDouble(), args[4].toDouble());
     g_program = args.value(1);
@@ -611,6 +650,23 @@ int main(int argc, char* argv[])
         {{"bare Qt window", bareRss}});
     row("peak RSS playing (MiB)", Figure{{double(rssPlaying)}}, "MiB", 1.0 / 1024,
         {{"bare Qt window", bareRss}});
+    {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(),
+                {"--clicks", defaults + "/orvo-peln-tandrick", defaults, config,
+                 QString::number(g_runs)});
+        p.waitForFinished(g_runs * 20000 + 10000);
+        Figure first, idle;
+        for (const QString& line : QString::fromLatin1(p.readAllStandardOutput()).split('\n')) {
+            const QStringList parts = line.split(' ');
+            if (parts.size() == 4) {
+                first.add(parts[1].toDouble() / 1000);
+                idle.add(parts[3].toDouble() / 1000);
+            }
+        }
+        row("real click -> sound, first press", first, "ms", 1000, {});
+        row("real click -> sound, after 3.6 s", idle, "ms", 1000, {});
+    }
     {
         QProcess p;
         p.start(QCoreApplication::applicationFilePath(), {"--presses", root + "/ours", "85"});
