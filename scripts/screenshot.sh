@@ -14,7 +14,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-TARGET=orvo-peln-tandrick "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+TARGET=orvo-peln-tandrick "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
 
 scratch=$(mktemp -d /tmp/opt-shot.XXXXXX)
 pids=()
