@@ -17,6 +17,16 @@ std::chrono::microseconds queueLength(pa_stream* stream)
         attr ? pa_bytes_to_usec(attr->tlength, pa_stream_get_sample_spec(stream)) : 0);
 }
 
+// The server asks for sound each time three eighths of the queue have played. Both servers
+// give the device's buffer (tlength - 2 minreq) / 2 of a stream that adjusts the latency: an
+// eighth of the queue, so a longer queue is more in hand between requests, not a later start.
+// With the request at a quarter (the servers' default), a queue twice as long started the sound
+// up to twice as late on a device that cannot rewind.
+uint32_t requestSize(std::chrono::microseconds queue, const pa_sample_spec& format)
+{
+    return uint32_t(pa_usec_to_bytes(pa_usec_t(queue.count()) * 3 / 8, &format));
+}
+
 // How often the server's timing of the stream is asked for while sound is written; libpulse
 // carries it forward on the clock in between.
 constexpr auto kTimingEvery = std::chrono::milliseconds(50);
@@ -353,7 +363,7 @@ void PulseOutput::open(const OutputDevice& device, const SpeakerLayout& layout, 
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(pa_usec_to_bytes(pa_usec_t(queue.count()), &format));
     attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(-1);
+    attr.minreq = requestSize(queue, format);
     attr.fragsize = uint32_t(-1);
     // Laid out as the device is, the stream must reach each speaker as it is: a server that
     // remixes spreads a stereo test over the centre and the subwoofer. No device is named: the
@@ -567,7 +577,7 @@ void PulseOutput::setQueue(std::chrono::microseconds queue)
     attr.tlength =
         uint32_t(pa_usec_to_bytes(pa_usec_t(queue.count()), pa_stream_get_sample_spec(m_stream)));
     attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(-1);
+    attr.minreq = requestSize(queue, *pa_stream_get_sample_spec(m_stream));
     forget(pa_stream_set_buffer_attr(m_stream, &attr, nullptr, nullptr));
 }
 

@@ -156,6 +156,9 @@ void EngineStateMachine::finish()
     m_mixer.stop();
     m_relayout = false;
     m_finishing = true;
+    // The fade is heard at the server's next read, not behind the queue: the exit waits only
+    // for it, however long the queue has grown.
+    takeBack(true);
     fill();
 }
 

@@ -45,11 +45,13 @@ public:
     struct Timing {
         std::chrono::milliseconds warm{3000};      // uncorked after the last sound
         std::chrono::milliseconds openLimit{2000}; // for the whole open: connection and stream
-        // Where the queue starts and shrinks back to: a bare libpulse player on a two-core
-        // machine ran dry in 2 of 6 six-second plays at 20 ms, in 1 of 18 at 30 ms, in none
-        // of 6 at 40 ms.
-        std::chrono::microseconds minQueue{40000};
-        std::chrono::microseconds maxQueue{120000};
+        // Where the queue starts and shrinks back to. What it holds when the server asks is
+        // what a late wake-up may take: on a two-core virtual machine even a real-time thread
+        // now and then wakes 10-20 ms late, and a 40 ms queue ran dry in a few of 50 presses.
+        // It costs a press, a gain change or a stop nothing: the press writes the queue
+        // before the stream starts, the others write over it.
+        std::chrono::microseconds minQueue{80000};
+        std::chrono::microseconds maxQueue{240000};
         std::chrono::seconds shrinkAfter{10}; // without an underflow, before the queue shrinks
     };
     using Complaint = std::function<void(Report)>;
