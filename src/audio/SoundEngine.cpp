@@ -23,9 +23,12 @@ void complain(const std::string& what)
 }
 
 // What the exit waits for beyond what the server holds: the fade, and the server's step. And
-// never longer than this, whatever the queue has grown to.
+// never longer than the longest queue and the device's share of it: where the fade cannot be
+// written over the queue (nothing kept of a wide layout at a high rate, or no timing yet) it
+// plays behind the whole queue, and a shorter wait would cut it. The wait ends as the fade has
+// been heard.
 constexpr std::chrono::milliseconds kExitFadeAndStep{15};
-constexpr std::chrono::milliseconds kLongestExitWait{90};
+constexpr std::chrono::milliseconds kLongestExitWait{300};
 // How often the window's thread collects while a sound plays, and how long after a request.
 constexpr std::chrono::milliseconds kCollectEvery{100};
 constexpr std::chrono::seconds kCollectAfter{5};
