@@ -1,33 +1,36 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program twice (plain, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer) plus the libFuzzer target with clang, starts a private PulseAudio,
-# runs the bounded fuzz run, then the whole test suite in both builds; then the sound tests of
-# the plain build on a private PipeWire.
+# Installs what is missing, builds the program twice (plain, and with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, which build also holds the libFuzzer target) and runs every test:
+# the plain build's on a private PulseAudio and its sound tests on a private PipeWire while the
+# sanitizers' build is made, then the sanitizers' build's (the bounded fuzz run among them).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 # Formatting first: a drifted file fails the run before anything is built.
 (cd "$root" && git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run -Werror)
 # The plain build optimised as the program runs, without debug information (a minute of a fresh
-# machine's build); the sanitizer build keeps it for its reports.
+# machine's build); the sanitizer build with line tables only, enough for its reports.
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
-"$root/scripts/build.sh" build-asan -DCMAKE_BUILD_TYPE=Debug -DOPT_SANITIZE=ON
-TARGET=fuzz_settings "$root/scripts/build.sh" build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOPT_FUZZ=ON \
-  -DCMAKE_CXX_COMPILER=clang++
 
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
+sanitize_pid=""
 # A failed run shows what the private servers said: a fresh machine once lost its PulseAudio.
 trap '[ "${status:-0}" = 0 ] || { tail -n 40 "$runtime"/pulse/pulse.log 2>/dev/null
   grep -Hi "xrun\|overrun\|underrun\|move\|target" "$runtime"/pipewire/*.log 2>/dev/null | tail -n 60; }
+  [ -z "$sanitize_pid" ] || kill "$sanitize_pid" 2>/dev/null
   "$root/scripts/pulse.sh" stop "$runtime/pulse"; "$root/scripts/pipewire.sh" stop "$runtime/pipewire"
   rm -rf "$runtime"' EXIT
-eval "$("$root/scripts/pulse.sh" start "$runtime/pulse")"
+# The sanitizers' build is made beside the plain build's tests, at the lowest priority: those
+# tests mostly wait for sound played in real time.
+nice -n 19 "$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug \
+  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DOPT_SANITIZE=ON -DOPT_FUZZ=ON \
+  -DCMAKE_CXX_COMPILER=clang++ >"$runtime/sanitize-build.log" 2>&1 &
+sanitize_pid=$!
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
-ctest --test-dir "$root/build-fuzz" --output-on-failure || status=1
 # Each test runs once, so a fault that shows only now and then still fails the run. The test
 # that stops the sound server runs last, so that a failure there cannot leave the others
 # without a server. A server found gone between suites is a fault: the run fails, and the
@@ -46,10 +49,22 @@ run_suite() { # build folder, server, ctest options
   ctest --test-dir "$root/$build" --output-on-failure -R '^test_soundserver$' || status=1
   server_present "$server"
 }
-run_suite build pulse
-run_suite build-asan pulse
-# All the sound tests again on PipeWire, Debian's desktop default.
-"$root/scripts/pulse.sh" stop "$runtime/pulse"
-eval "$("$root/scripts/pipewire.sh" start "$runtime/pipewire")"
-run_suite build pipewire -L sound -LE pulseonly
+# One pass on a private server of its own, started afresh: server, build folder, ctest options.
+pass() {
+  local server=$1; shift
+  ( eval "$("$root/scripts/$server.sh" start "$runtime/$server")"
+    status=0
+    run_suite "$1" "$server" "${@:2}"
+    exit $status ) || status=1
+  "$root/scripts/$server.sh" stop "$runtime/$server"
+}
+pass pulse build
+# The sound tests again on PipeWire, Debian's desktop default.
+pass pipewire build -L sound -LE pulseonly
+if ! wait "$sanitize_pid"; then
+  tail -n 60 "$runtime/sanitize-build.log"
+  exit 1
+fi
+sanitize_pid=""
+pass pulse build-sanitize
 exit $status
