@@ -5,12 +5,16 @@
 # sanitizers' build is made, then the sanitizers' build's (the bounded fuzz run among them).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# Where the time goes, one line a step.
+at() { echo "test.sh: $1 done, ${SECONDS} s from the start"; }
 "$root/scripts/deps.sh"
+at installs
 # Formatting first: a drifted file fails the run before anything is built.
 (cd "$root" && git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run -Werror)
 # The plain build optimised as the program runs, without debug information (a minute of a fresh
 # machine's build); the sanitizer build with line tables only, enough for its reports.
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+at "plain build"
 
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
 sanitize_pid=""
@@ -28,6 +32,11 @@ nice -n 19 "$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug \
 sanitize_pid=$!
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# clang's sanitizer runtime looks for llvm-symbolizer on the PATH, which Debian names by its
+# version unless the llvm package is installed: without it reports have no names, and the leak
+# suppressions, which name functions, do not apply.
+ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer llvm-symbolizer-14 | head -n 1) || true
+export ASAN_SYMBOLIZER_PATH
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
@@ -59,12 +68,16 @@ pass() {
   "$root/scripts/$server.sh" stop "$runtime/$server"
 }
 pass pulse build
+at "plain build on PulseAudio"
 # The sound tests again on PipeWire, Debian's desktop default.
 pass pipewire build -L sound -LE pulseonly
+at "plain build on PipeWire"
 if ! wait "$sanitize_pid"; then
   tail -n 60 "$runtime/sanitize-build.log"
   exit 1
 fi
 sanitize_pid=""
+at "sanitizers' build"
 pass pulse build-sanitize
+at "sanitizers' build on PulseAudio"
 exit $status
