@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program twice (plain, and with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer, which build also holds the libFuzzer target) and runs every test:
+# Installs what is missing (the test tools while the plain build is made), builds the program
+# twice (plain, and with clang, AddressSanitizer and UndefinedBehaviorSanitizer, which build also
+# holds the libFuzzer target) and runs every test:
 # the plain build's on a private PulseAudio and its sound tests on a private PipeWire while the
 # sanitizers' build is made, then the sanitizers' build's (the bounded fuzz run among them).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Where the time goes, one line a step.
 at() { echo "test.sh: $1 done, ${SECONDS} s from the start"; }
-"$root/scripts/deps.sh"
-at installs
-# Formatting first: a drifted file fails the run before anything is built.
-(cd "$root" && git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run -Werror)
-# The plain build optimised as the program runs, without debug information (a minute of a fresh
-# machine's build); the sanitizer build with line tables only, enough for its reports.
+"$root/scripts/deps.sh" program
+at "the program's installs"
+# The test tools are installed while the plain build is made (optimised as the program runs,
+# without debug information); the sanitizer build keeps line tables, enough for its reports.
+tools_log=$(mktemp /tmp/opt-tools.XXXXXX)
+"$root/scripts/deps.sh" >"$tools_log" 2>&1 &
+tools_pid=$!
 "$root/scripts/build.sh" build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
 at "plain build"
+if ! wait "$tools_pid"; then
+  cat "$tools_log"
+  exit 1
+fi
+rm -f "$tools_log"
+at "the test tools' installs"
+# Formatting before any test: a drifted file fails the run.
+(cd "$root" && git ls-files -co --exclude-standard '*.cpp' '*.h' | xargs clang-format --dry-run -Werror)
 
 runtime=$(mktemp -d /tmp/opt-test.XXXXXX)
 sanitize_pid=""
