@@ -7,7 +7,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Where the time goes, one line a step.
-at() { echo "test.sh: $1 done, ${SECONDS} s from the start"; }
+started=$(date +%s)
+at() { echo "test.sh: $1 done, $(($(date +%s) - started)) s from the start"; }
 "$root/scripts/deps.sh" program
 at "the program's installs"
 # The test tools are installed while the plain build is made (optimised as the program runs,
@@ -34,13 +35,6 @@ trap '[ "${status:-0}" = 0 ] || { tail -n 40 "$runtime"/pulse/pulse.log 2>/dev/n
   [ -z "$sanitize_pid" ] || kill "$sanitize_pid" 2>/dev/null
   "$root/scripts/pulse.sh" stop "$runtime/pulse"; "$root/scripts/pipewire.sh" stop "$runtime/pipewire"
   rm -rf "$runtime"' EXIT
-# The sanitizers' build is made beside the plain build's tests, at the lowest priority: those
-# tests mostly wait for sound played in real time.
-nice -n 19 "$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug \
-  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DOPT_SANITIZE=ON -DOPT_FUZZ=ON \
-  -DCMAKE_CXX_COMPILER=clang++ >"$runtime/sanitize-build.log" 2>&1 &
-sanitize_pid=$!
-
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 # clang's sanitizer runtime looks for llvm-symbolizer on the PATH, which Debian names by its
 # version unless the llvm package is installed: without it reports have no names, and the leak
@@ -49,6 +43,19 @@ ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer llvm-symbolizer-14 | head -n 1
 export ASAN_SYMBOLIZER_PATH
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The sanitizers' build, and then its tests that play no sound, run beside the plain build's
+# passes at the lowest priority: those tests mostly wait for sound played in real time. Exit 2:
+# the build failed; 1: a test did.
+sanitize() {
+  nice -n 19 "$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug \
+    "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DOPT_SANITIZE=ON -DOPT_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++ || return 2
+  at "sanitizers' build"
+  nice -n 19 ctest --test-dir "$root/build-sanitize" --output-on-failure -j2 -LE sound || return 1
+}
+sanitize >"$runtime/sanitize.log" 2>&1 &
+sanitize_pid=$!
+
 status=0
 # Each test runs once, so a fault that shows only now and then still fails the run. The test
 # that stops the sound server runs last, so that a failure there cannot leave the others
@@ -82,12 +89,16 @@ at "plain build on PulseAudio"
 # The sound tests again on PipeWire, Debian's desktop default.
 pass pipewire build -L sound -LE pulseonly
 at "plain build on PipeWire"
-if ! wait "$sanitize_pid"; then
-  tail -n 60 "$runtime/sanitize-build.log"
+sanitized=0
+wait "$sanitize_pid" || sanitized=$?
+sanitize_pid=""
+if [ "$sanitized" = 2 ]; then
+  tail -n 60 "$runtime/sanitize.log"
   exit 1
 fi
-sanitize_pid=""
-at "sanitizers' build"
-pass pulse build-sanitize
+grep -v '^\[[0-9]*/[0-9]*\] ' "$runtime/sanitize.log"
+[ "$sanitized" = 0 ] || status=1
+at "sanitizers' build and its tests without sound"
+pass pulse build-sanitize -L sound
 at "sanitizers' build on PulseAudio"
 exit $status
