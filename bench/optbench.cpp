@@ -3,19 +3,19 @@
 //
 // Our figures are driven in-process: the real main window with the real sound engine, its
 // play button clicked and its sliders moved by code. Sound is timed at the null sink's
-// monitor (see Monitor). Started by bench/run.sh, which provides the sound server and Xvfb.
+// monitor (see SoundTimes). Started by bench/run.sh, which provides the sound server and Xvfb.
 #include "Audio.h"
 #include "BrowserLauncher.h"
 #include "FileList.h"
 #include "Form1.h"
 #include "FormEvents.h"
-#include "Monitor.h"
 #include "PlayerControl.h"
 #include "RandomDraw.h"
 #include "RecordingReportBox.h"
 #include "Services.h"
 #include "SettingsStore.h"
 #include "SoundEngine.h"
+#include "SoundTimes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,6 +35,8 @@
 #include <unistd.h>
 
 namespace {
+
+using namespace SoundTimes;
 
 struct Figure {
     std::vector<double> values;
@@ -216,8 +218,7 @@ double timeToWindow(const QString& program, const QString& folder, const QString
     p.waitForFinished();
     watch.kill();
     watch.waitForFinished();
-    return mapped.isEmpty() ? -1
-                            : Monitor::secondsBetween(t0, fromNanoseconds(mapped.toLongLong()));
+    return mapped.isEmpty() ? -1 : secondsBetween(t0, fromNanoseconds(mapped.toLongLong()));
 }
 
 long idleRss(const QString& program, const QString& folder, const QString& config)
@@ -280,7 +281,7 @@ int pressMemory(const QString& folder, int presses)
 int clicksFromOutside(const QString& program, const QString& folder, const QString& config,
                       int runs)
 {
-    Monitor monitor(qEnvironmentVariable("OPT_PULSE_SINK").toStdString() + ".monitor");
+    MonitorRecorder monitor;
     settle(500);
     const auto click = [] {
         const Clock::time_point t0 = Clock::now();
@@ -296,11 +297,11 @@ int clicksFromOutside(const QString& program, const QString& folder, const QStri
                                "mousemove", "--window", "%1", "268", "21"}) != 0)
             return 1;
         settle(1500);
-        const double first = monitor.onsetAfter(click(), 0.005f, 2);
+        const double first = onsetAfter(monitor, click(), 0.005f, 2);
         settle(500);
         click();
         settle(3600);
-        const double idle = monitor.onsetAfter(click(), 0.005f, 2);
+        const double idle = onsetAfter(monitor, click(), 0.005f, 2);
         settle(300);
         p.kill();
         p.waitForFinished();
@@ -314,22 +315,22 @@ int clicksFromOutside(const QString& program, const QString& folder, const QStri
 // user meets them: onset, level change and the last sound after Stop, in seconds.
 struct PressFigures {
     Figure press, volume, stop;
-    void measure(Ours& window, Monitor& monitor)
+    void measure(Ours& window, MonitorRecorder& monitor)
     {
         window.form.Slider1->setValue(50);
         settle(3600);
         Clock::time_point t0 = Clock::now();
         window.press();
-        press.add(monitor.onsetAfter(t0, 0.005f, 2));
+        press.add(onsetAfter(monitor, t0, 0.005f, 2));
         settle(400);
-        const float base = monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
+        const float base = peakBefore(monitor, Clock::now() - std::chrono::milliseconds(100), 0.1);
         t0 = Clock::now();
         window.form.Slider1->setValue(100);
-        volume.add(monitor.levelAbove(t0, base * 1.4f, 2));
+        volume.add(levelAbove(monitor, t0, base * 1.4f, 2));
         settle(300);
         t0 = Clock::now();
         window.press();
-        stop.add(monitor.lastSoundAfter(t0, 0.01f, 0.5));
+        stop.add(lastSoundAfter(monitor, t0, 0.01f, 0.5));
     }
 };
 
@@ -361,7 +362,7 @@ int main(int argc, char* argv[])
     const QString tone50 =
         makeTone(g_tonegen, root + "/ours/sounds/tone.mp3",
                  {"sine", "--frequency", "200", "--seconds", "10", "--level", "-12"});
-    Monitor monitor(sink.toStdString() + ".monitor");
+    MonitorRecorder monitor;
     settle(500);
 
     std::printf("%-34s %9s %9s %9s %-3s  | alternatives: median (our median / theirs)\n", "figure",
@@ -375,7 +376,7 @@ int main(int argc, char* argv[])
         for (int r = 0; r < g_runs; ++r) {
             const Clock::time_point t0 = Clock::now();
             window.press();
-            ours.add(monitor.onsetAfter(t0, 0.01f, 2));
+            ours.add(onsetAfter(monitor, t0, 0.01f, 2));
             window.press();
             settle(300);
         }
@@ -387,7 +388,7 @@ int main(int argc, char* argv[])
             if (!startReference(p, program, tone50))
                 continue;
             settle(400);
-            figure->add(monitor.onsetAfter(command(p, "go"), 0.01f, 3));
+            figure->add(onsetAfter(monitor, command(p, "go"), 0.01f, 3));
             stopProcess(p);
         }
         for (auto [figure, cmd] : {std::pair{&mpg, QStringList{"mpg123", "-q", tone50}},
@@ -397,7 +398,7 @@ int main(int argc, char* argv[])
             const Clock::time_point t0 = Clock::now();
             p.start(cmd[0], cmd.mid(1));
             if (p.waitForStarted())
-                figure->add(monitor.onsetAfter(t0, 0.01f, 5));
+                figure->add(onsetAfter(monitor, t0, 0.01f, 5));
             p.kill();
             p.waitForFinished();
             settle(300);
@@ -412,7 +413,7 @@ int main(int argc, char* argv[])
             settle(3600);
             const Clock::time_point t0 = Clock::now();
             window.press();
-            released.add(monitor.onsetAfter(t0, 0.01f, 2));
+            released.add(onsetAfter(monitor, t0, 0.01f, 2));
             window.press();
         }
     }
@@ -430,11 +431,11 @@ int main(int argc, char* argv[])
             const auto late = window.engine.lateUnderflows();
             const Clock::time_point t0 = Clock::now();
             window.press();
-            const double onset = monitor.onsetAfter(t0, 0.01f, 2);
+            const double onset = onsetAfter(monitor, t0, 0.01f, 2);
             releasedRow.add(onset);
             const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
                                         std::chrono::duration<double>(onset + 0.002));
-            if (onset >= 0 && monitor.longestSilence(sound, 0.3) > 0.002)
+            if (onset >= 0 && longestHole(monitor, sound, 0.3) > 0)
                 ++(window.engine.lateUnderflows() > late ? ourHoles : serverHoles);
             window.press();
         }
@@ -445,10 +446,10 @@ int main(int argc, char* argv[])
             continue;
         settle(300);
         const Clock::time_point t0 = command(p, "go");
-        const double onset = monitor.onsetAfter(t0, 0.01f, 3);
+        const double onset = onsetAfter(monitor, t0, 0.01f, 3);
         const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(onset + 0.002));
-        if (onset >= 0 && monitor.longestSilence(sound, 0.3) > 0.002)
+        if (onset >= 0 && longestHole(monitor, sound, 0.3) > 0)
             ++bareHoles;
         stopProcess(p);
     }
@@ -475,7 +476,7 @@ int main(int argc, char* argv[])
     Figure stereoOn51, surroundOn51;
     QProcess::execute("pactl", {"set-default-sink", "opt_51"});
     {
-        Monitor front("opt_51.monitor");
+        MonitorRecorder front("opt_51", kStereoChannels);
         QDir().mkpath(root + "/surround/sounds");
         QFile::copy(tone50, root + "/surround/sounds/tone.mp3");
         QFile::copy(g_program + "/sounds/30 Channel check 5.1.mp3",
@@ -490,7 +491,7 @@ int main(int argc, char* argv[])
                 settle(300);
                 const Clock::time_point t0 = Clock::now();
                 window.press();
-                figure->add(front.onsetAfter(t0, 0.01f, 2));
+                figure->add(onsetAfter(front, t0, 0.01f, 2));
                 window.press();
             }
         }
@@ -524,15 +525,15 @@ int main(int argc, char* argv[])
             window.press();
             settle(600);
             const float base =
-                monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
+                peakBefore(monitor, Clock::now() - std::chrono::milliseconds(100), 0.1);
             Clock::time_point t0 = Clock::now();
             window.form.Slider1->setValue(100);
-            volume.add(monitor.levelAbove(t0, base * 1.4f, 2));
+            volume.add(levelAbove(monitor, t0, base * 1.4f, 2));
             settle(300);
             t0 = Clock::now();
             window.form.Slider2->setValue(2);
-            rate.add(monitor.frequencyAbove(t0, 300, 2));
-            gap.add(monitor.longestSilence(t0, 0.5));
+            rate.add(frequencyAbove(monitor, t0, 300, 2));
+            gap.add(longestHole(monitor, t0, 0.5));
             window.press();
             settle(300);
         }
@@ -543,12 +544,12 @@ int main(int argc, char* argv[])
             continue;
         command(p, "go");
         settle(1000);
-        const float base = monitor.peakBefore(Clock::now() - std::chrono::milliseconds(100), 0.1);
-        qVolume.add(monitor.levelAbove(command(p, "volume 1.0"), base * 1.4f, 2));
+        const float base = peakBefore(monitor, Clock::now() - std::chrono::milliseconds(100), 0.1);
+        qVolume.add(levelAbove(monitor, command(p, "volume 1.0"), base * 1.4f, 2));
         settle(300);
         const Clock::time_point t0 = command(p, "rate 2");
-        qRate.add(monitor.frequencyAbove(t0, 300, 2));
-        qGap.add(monitor.longestSilence(t0, 0.5));
+        qRate.add(frequencyAbove(monitor, t0, 300, 2));
+        qGap.add(longestHole(monitor, t0, 0.5));
         stopProcess(p);
     }
     row("volume change -> level change", volume, "ms", 1000, {{"QMediaPlayer", qVolume}});
@@ -581,7 +582,7 @@ int main(int argc, char* argv[])
         for (int r = 0; r < startRuns; ++r) {
             Clock::time_point t0 = Clock::now();
             const NameList list = GetFileList(sounds, "*.*");
-            catalogue.add(Monitor::secondsBetween(t0, Clock::now()));
+            catalogue.add(secondsBetween(t0, Clock::now()));
             t0 = Clock::now();
             int opened = 0;
             const QByteArray dir = QFile::encodeName(sounds);
@@ -594,7 +595,7 @@ int main(int argc, char* argv[])
                 }
             }
             closedir(d);
-            floor.add(Monitor::secondsBetween(t0, Clock::now()));
+            floor.add(secondsBetween(t0, Clock::now()));
             if (list.upper != 10000 || opened < 10000)
                 std::fprintf(stderr, "optbench: listed %d, opened %d\n", list.upper, opened);
         }

@@ -1,7 +1,17 @@
 #include "MonitorRecorder.h"
 
 #include <QTest>
-#include <cstring>
+#include <algorithm>
+#include <pulse/channelmap.h>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+namespace {
+
+// About 3 ms a block: the arrival stamps place sound to within that.
+constexpr std::size_t kBlockFrames = 128;
+
+} // namespace
 
 bool MonitorRecorder::available()
 {
@@ -9,42 +19,73 @@ bool MonitorRecorder::available()
 }
 
 MonitorRecorder::MonitorRecorder()
-    : MonitorRecorder(qEnvironmentVariable("OPT_PULSE_SINK"), {"front-left", "front-right"})
+    : MonitorRecorder(qEnvironmentVariable("OPT_PULSE_SINK"), kStereoChannels)
 {}
 
 MonitorRecorder::MonitorRecorder(const QString& sink, const QStringList& positions)
     : channels(std::size_t(positions.size())), left(channels.at(0)), right(channels.at(1))
 {
-    m_process.start("parec",
-                    {"-d", sink + ".monitor", "--format=s16le", "--rate=44100",
-                     QStringLiteral("--channels=%1").arg(positions.size()),
-                     "--channel-map=" + positions.join(','), "--latency-msec=20", "--raw"});
-    m_process.waitForStarted();
+    const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, uint8_t(positions.size())};
+    pa_channel_map map;
+    if (!pa_channel_map_parse(&map, positions.join(',').toLatin1().constData())) {
+        qWarning("MonitorRecorder: no channel map %s", qPrintable(positions.join(',')));
+        return;
+    }
+    pa_buffer_attr attr{};
+    attr.maxlength = uint32_t(-1);
+    attr.fragsize = uint32_t(kBlockFrames * pa_frame_size(&format));
+    int error = 0;
+    // Connected before the constructor returns, so that what plays after it is recorded.
+    m_stream = pa_simple_new(nullptr, "opt-tests", PA_STREAM_RECORD,
+                             (sink + ".monitor").toUtf8().constData(), "monitor", &format, &map,
+                             &attr, &error);
+    if (!m_stream) {
+        qWarning("MonitorRecorder: cannot record %s: %s", qPrintable(sink), pa_strerror(error));
+        return;
+    }
+    m_thread = std::thread([this] { record(); });
 }
 
 MonitorRecorder::~MonitorRecorder()
 {
-    m_process.kill();
-    m_process.waitForFinished();
+    if (!m_stream)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_thread.join();
+    pa_simple_free(m_stream);
+}
+
+void MonitorRecorder::record()
+{
+    std::vector<qint16> block(kBlockFrames * channels.size());
+    int error = 0;
+    while (pa_simple_read(m_stream, block.data(), block.size() * sizeof(qint16), &error) >= 0) {
+        const Clock::time_point arrived = Clock::now();
+        std::lock_guard lock(m_mutex);
+        if (m_stop)
+            return;
+        m_pending.insert(m_pending.end(), block.begin(), block.end());
+        m_arrivals.emplace_back(m_pending.size() / channels.size(), arrived);
+    }
 }
 
 void MonitorRecorder::collect()
 {
-    // What the recorder has written so far, not only what the event loop has read of it: a
-    // mark taken after a while without the loop (a pactl run) would otherwise lie in the past.
-    while (m_process.waitForReadyRead(0)) {
+    std::vector<qint16> pending;
+    std::vector<std::pair<std::size_t, Clock::time_point>> arrivals;
+    {
+        std::lock_guard lock(m_mutex);
+        pending.swap(m_pending);
+        arrivals.swap(m_arrivals);
     }
-    m_pending += m_process.readAllStandardOutput();
-    const auto frameBytes = qsizetype(channels.size() * sizeof(qint16));
-    const qsizetype frames = m_pending.size() / frameBytes;
-    for (qsizetype i = 0; i < frames; ++i) {
-        for (std::size_t c = 0; c < channels.size(); ++c) {
-            qint16 sample;
-            std::memcpy(&sample, m_pending.constData() + i * frameBytes + qsizetype(c) * 2, 2);
-            channels[c].push_back(float(sample) / 32768.0f);
-        }
-    }
-    m_pending.remove(0, frames * frameBytes);
+    const std::size_t before = left.size();
+    for (std::size_t i = 0; i < pending.size(); ++i)
+        channels[i % channels.size()].push_back(float(pending[i]) / 32768.0f);
+    for (const auto& [end, arrived] : arrivals)
+        m_blocks.emplace_back(before + end, arrived);
 }
 
 std::size_t MonitorRecorder::mark()
@@ -57,4 +98,27 @@ void MonitorRecorder::wait(int milliseconds)
 {
     QTest::qWait(milliseconds);
     collect();
+}
+
+MonitorRecorder::Clock::time_point MonitorRecorder::timeOf(std::size_t frame) const
+{
+    const auto block = std::upper_bound(m_blocks.begin(), m_blocks.end(), frame,
+                                        [](std::size_t f, const auto& b) { return f < b.first; });
+    if (block == m_blocks.end())
+        return Clock::time_point::max();
+    const std::chrono::duration<double> before(double(block->first - 1 - frame) / kRate);
+    return block->second - std::chrono::duration_cast<Clock::duration>(before);
+}
+
+std::size_t MonitorRecorder::frameAt(Clock::time_point t) const
+{
+    std::size_t low = 0, high = left.size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (timeOf(middle) < t)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
