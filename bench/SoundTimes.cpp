@@ -33,11 +33,12 @@ double scan(MonitorRecorder& monitor, Clock::time_point since, double timeout,
             std::size_t lookahead, Test test)
 {
     const Clock::time_point deadline = after(Clock::now(), timeout);
+    // What had arrived before `since` but was not yet taken in is passed over too.
     std::size_t i = monitor.frameAt(since);
     for (;;) {
         const std::size_t arrived = monitor.mark();
         for (; i + lookahead < arrived; ++i)
-            if (test(monitor.left, i))
+            if (monitor.timeOf(i) >= since && test(monitor.left, i))
                 return secondsBetween(since, monitor.timeOf(i));
         if (Clock::now() >= deadline)
             return -1;
