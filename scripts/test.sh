@@ -43,15 +43,19 @@ ASAN_SYMBOLIZER_PATH=$(command -v llvm-symbolizer llvm-symbolizer-14 | head -n 1
 export ASAN_SYMBOLIZER_PATH
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-# The sanitizers' build, and then its tests that play no sound, run beside the plain build's
-# passes at the lowest priority: those tests mostly wait for sound played in real time. Exit 2:
-# the build failed; 1: a test did.
+# The sanitizers' build, and then its tests that play no sound, run beside the sound passes at
+# the lowest priority: those passes mostly wait for sound played in real time. The build's exit
+# status is written to $built when it ends, so that its sound tests can start at once.
+built=$runtime/sanitize.built
 sanitize() {
+  local made=0
   nice -n 19 "$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug \
     "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DOPT_SANITIZE=ON -DOPT_FUZZ=ON \
-    -DCMAKE_CXX_COMPILER=clang++ || return 2
+    -DCMAKE_CXX_COMPILER=clang++ || made=$?
+  echo "$made" >"$built"
+  [ "$made" = 0 ] || return 1
   at "sanitizers' build"
-  nice -n 19 ctest --test-dir "$root/build-sanitize" --output-on-failure -j2 -LE sound || return 1
+  nice -n 19 ctest --test-dir "$root/build-sanitize" --output-on-failure -j2 -LE sound
 }
 sanitize >"$runtime/sanitize.log" 2>&1 &
 sanitize_pid=$!
@@ -89,16 +93,15 @@ at "plain build on PulseAudio"
 # The sound tests again on PipeWire, Debian's desktop default.
 pass pipewire build -L sound -LE pulseonly
 at "plain build on PipeWire"
-sanitized=0
-wait "$sanitize_pid" || sanitized=$?
-sanitize_pid=""
-if [ "$sanitized" = 2 ]; then
+while [ ! -e "$built" ] && kill -0 "$sanitize_pid" 2>/dev/null; do sleep 1; done
+if [ "$(cat "$built" 2>/dev/null)" != 0 ]; then
   tail -n 60 "$runtime/sanitize.log"
   exit 1
 fi
-grep -v '^\[[0-9]*/[0-9]*\] ' "$runtime/sanitize.log"
-[ "$sanitized" = 0 ] || status=1
-at "sanitizers' build and its tests without sound"
 pass pulse build-sanitize -L sound
 at "sanitizers' build on PulseAudio"
+wait "$sanitize_pid" || status=1
+sanitize_pid=""
+grep -v '^\[[0-9]*/[0-9]*\] ' "$runtime/sanitize.log"
+at "sanitizers' tests without sound"
 exit $status
