@@ -93,15 +93,22 @@ float peakBefore(MonitorRecorder& monitor, Clock::time_point until, double secon
     return float(std::pow(10, db / 20));
 }
 
-double longestHole(MonitorRecorder& monitor, Clock::time_point from, double seconds)
+double longestSilence(MonitorRecorder& monitor, Clock::time_point from, double seconds)
 {
     const Clock::time_point to = after(from, seconds);
     heardUntil(monitor, to, after(to, 2));
     std::size_t longest = 0;
     for (const auto& [start, end] :
-         holes(monitor.left, kRate, monitor.frameAt(from), monitor.frameAt(to)))
+         holes(monitor.left, kRate, monitor.frameAt(from), monitor.frameAt(to), 0))
         longest = std::max(longest, end - start);
     return double(longest) / kRate;
+}
+
+bool holeAfter(MonitorRecorder& monitor, Clock::time_point from, double seconds)
+{
+    const Clock::time_point to = after(from, seconds);
+    heardUntil(monitor, to, after(to, 2));
+    return !holes(monitor.left, kRate, monitor.frameAt(from), monitor.frameAt(to)).empty();
 }
 
 double lastSoundAfter(MonitorRecorder& monitor, Clock::time_point since, float threshold,

@@ -9,6 +9,10 @@ namespace SoundTimes {
 
 using Clock = MonitorRecorder::Clock;
 
+// The benchmark's recorders take blocks of 128 frames (3 ms), to place sound on the clock to
+// within that; asking for that latency also runs the null sink at about 3 ms.
+constexpr std::size_t kTimingBlock = 128;
+
 double secondsBetween(Clock::time_point a, Clock::time_point b);
 
 // The first sample after `since` louder than `threshold`.
@@ -21,8 +25,10 @@ double frequencyAbove(MonitorRecorder& monitor, Clock::time_point since, double 
                       double timeout);
 // The peak over the `seconds` before `until` (which has been heard).
 float peakBefore(MonitorRecorder& monitor, Clock::time_point until, double seconds);
-// The longest hole (seconds) in the `seconds` after `from`; 0 when there is none.
-double longestHole(MonitorRecorder& monitor, Clock::time_point from, double seconds);
+// The longest run of near silence, of any length, in the `seconds` after `from`.
+double longestSilence(MonitorRecorder& monitor, Clock::time_point from, double seconds);
+// Whether there is a hole (2 ms or more of near silence) in the `seconds` after `from`.
+bool holeAfter(MonitorRecorder& monitor, Clock::time_point from, double seconds);
 // The last sample louder than `threshold` in the `seconds` after `since`.
 double lastSoundAfter(MonitorRecorder& monitor, Clock::time_point since, float threshold,
                       double seconds);

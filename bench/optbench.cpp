@@ -281,7 +281,7 @@ int pressMemory(const QString& folder, int presses)
 int clicksFromOutside(const QString& program, const QString& folder, const QString& config,
                       int runs)
 {
-    MonitorRecorder monitor;
+    MonitorRecorder monitor(qEnvironmentVariable("OPT_PULSE_SINK"), kStereoChannels, kTimingBlock);
     settle(500);
     const auto click = [] {
         const Clock::time_point t0 = Clock::now();
@@ -362,7 +362,7 @@ int main(int argc, char* argv[])
     const QString tone50 =
         makeTone(g_tonegen, root + "/ours/sounds/tone.mp3",
                  {"sine", "--frequency", "200", "--seconds", "10", "--level", "-12"});
-    MonitorRecorder monitor;
+    MonitorRecorder monitor(sink, kStereoChannels, kTimingBlock);
     settle(500);
 
     std::printf("%-34s %9s %9s %9s %-3s  | alternatives: median (our median / theirs)\n", "figure",
@@ -435,7 +435,7 @@ int main(int argc, char* argv[])
             releasedRow.add(onset);
             const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
                                         std::chrono::duration<double>(onset + 0.002));
-            if (onset >= 0 && longestHole(monitor, sound, 0.3) > 0)
+            if (onset >= 0 && holeAfter(monitor, sound, 0.3))
                 ++(window.engine.lateUnderflows() > late ? ourHoles : serverHoles);
             window.press();
         }
@@ -449,7 +449,7 @@ int main(int argc, char* argv[])
         const double onset = onsetAfter(monitor, t0, 0.01f, 3);
         const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(onset + 0.002));
-        if (onset >= 0 && longestHole(monitor, sound, 0.3) > 0)
+        if (onset >= 0 && holeAfter(monitor, sound, 0.3))
             ++bareHoles;
         stopProcess(p);
     }
@@ -476,7 +476,7 @@ int main(int argc, char* argv[])
     Figure stereoOn51, surroundOn51;
     QProcess::execute("pactl", {"set-default-sink", "opt_51"});
     {
-        MonitorRecorder front("opt_51", kStereoChannels);
+        MonitorRecorder front("opt_51", kStereoChannels, kTimingBlock);
         QDir().mkpath(root + "/surround/sounds");
         QFile::copy(tone50, root + "/surround/sounds/tone.mp3");
         QFile::copy(g_program + "/sounds/30 Channel check 5.1.mp3",
@@ -533,7 +533,7 @@ int main(int argc, char* argv[])
             t0 = Clock::now();
             window.form.Slider2->setValue(2);
             rate.add(frequencyAbove(monitor, t0, 300, 2));
-            gap.add(longestHole(monitor, t0, 0.5));
+            gap.add(longestSilence(monitor, t0, 0.5));
             window.press();
             settle(300);
         }
@@ -549,7 +549,7 @@ int main(int argc, char* argv[])
         settle(300);
         const Clock::time_point t0 = command(p, "rate 2");
         qRate.add(frequencyAbove(monitor, t0, 300, 2));
-        qGap.add(longestHole(monitor, t0, 0.5));
+        qGap.add(longestSilence(monitor, t0, 0.5));
         stopProcess(p);
     }
     row("volume change -> level change", volume, "ms", 1000, {{"QMediaPlayer", qVolume}});

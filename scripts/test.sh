@@ -52,7 +52,7 @@ sanitize() {
   nice -n 19 "$root/scripts/build.sh" build-sanitize -DCMAKE_BUILD_TYPE=Debug \
     "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DOPT_SANITIZE=ON -DOPT_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++ || made=$?
-  echo "$made" >"$built"
+  echo "$made" >"$built.new" && mv "$built.new" "$built"
   [ "$made" = 0 ] || return 1
   at "sanitizers' build"
   nice -n 19 ctest --test-dir "$root/build-sanitize" --output-on-failure -j2 -LE sound

@@ -172,8 +172,10 @@ double largestStep(const std::vector<float>& x, std::size_t from, std::size_t to
     return step;
 }
 
-Holes holes(const std::vector<float>& x, int rate, std::size_t from, std::size_t to)
+Holes holes(const std::vector<float>& x, int rate, std::size_t from, std::size_t to,
+            double shortest)
 {
+    const std::size_t least = std::max<std::size_t>(1, std::size_t(shortest * rate));
     Holes found;
     to = std::min(to, x.size());
     std::size_t run = 0;
@@ -182,7 +184,7 @@ Holes holes(const std::vector<float>& x, int rate, std::size_t from, std::size_t
             ++run;
             continue;
         }
-        if (run >= std::size_t(rate / 500))
+        if (run >= least)
             found.emplace_back(i - run, i);
         run = 0;
     }

@@ -53,10 +53,11 @@ double energyShareInBand(const std::vector<float>& x, int rate, double low, doub
 // Largest sample-to-sample step in [from, to).
 double largestStep(const std::vector<float>& x, std::size_t from, std::size_t to);
 
-// Holes in a sound: runs of 2 ms or more near zero in [from, to), as [start, end). (The duck
-// that hides a change of the rate's path stays under that.)
+// Holes in a sound: runs of `shortest` seconds or more near zero in [from, to), as
+// [start, end). (The duck that hides a change of the rate's path stays under 2 ms.)
 using Holes = std::vector<std::pair<std::size_t, std::size_t>>;
-Holes holes(const std::vector<float>& x, int rate, std::size_t from = 0, std::size_t to = SIZE_MAX);
+Holes holes(const std::vector<float>& x, int rate, std::size_t from = 0, std::size_t to = SIZE_MAX,
+            double shortest = 0.002);
 
 // The largest sample-to-sample step of a recording, passing over the edges of the holes
 // inside its sound (from its first to its last sample louder than `silence`): a click. The

@@ -6,13 +6,6 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
-namespace {
-
-// About 3 ms a block: the arrival stamps place sound to within that.
-constexpr std::size_t kBlockFrames = 128;
-
-} // namespace
-
 bool MonitorRecorder::available()
 {
     return !qEnvironmentVariableIsEmpty("OPT_PULSE_SINK");
@@ -22,8 +15,10 @@ MonitorRecorder::MonitorRecorder()
     : MonitorRecorder(qEnvironmentVariable("OPT_PULSE_SINK"), kStereoChannels)
 {}
 
-MonitorRecorder::MonitorRecorder(const QString& sink, const QStringList& positions)
-    : channels(std::size_t(positions.size())), left(channels.at(0)), right(channels.at(1))
+MonitorRecorder::MonitorRecorder(const QString& sink, const QStringList& positions,
+                                 std::size_t blockFrames)
+    : channels(std::size_t(positions.size())), left(channels.at(0)), right(channels.at(1)),
+      m_blockFrames(blockFrames)
 {
     const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, uint8_t(positions.size())};
     pa_channel_map map;
@@ -33,7 +28,7 @@ MonitorRecorder::MonitorRecorder(const QString& sink, const QStringList& positio
     }
     pa_buffer_attr attr{};
     attr.maxlength = uint32_t(-1);
-    attr.fragsize = uint32_t(kBlockFrames * pa_frame_size(&format));
+    attr.fragsize = uint32_t(m_blockFrames * pa_frame_size(&format));
     int error = 0;
     // Connected before the constructor returns, so that what plays after it is recorded.
     m_stream = pa_simple_new(nullptr, "opt-tests", PA_STREAM_RECORD,
@@ -60,7 +55,7 @@ MonitorRecorder::~MonitorRecorder()
 
 void MonitorRecorder::record()
 {
-    std::vector<qint16> block(kBlockFrames * channels.size());
+    std::vector<qint16> block(m_blockFrames * channels.size());
     int error = 0;
     while (pa_simple_read(m_stream, block.data(), block.size() * sizeof(qint16), &error) >= 0) {
         const Clock::time_point arrived = Clock::now();
@@ -84,8 +79,23 @@ void MonitorRecorder::collect()
     const std::size_t before = left.size();
     for (std::size_t i = 0; i < pending.size(); ++i)
         channels[i % channels.size()].push_back(float(pending[i]) / 32768.0f);
+    const std::size_t known = m_blocks.size();
     for (const auto& [end, arrived] : arrivals)
         m_blocks.emplace_back(before + end, arrived);
+    // Blocks that arrive together were played one after another: each is dated back to end
+    // no later than the next one's first frame, so that time runs forward through the frames.
+    for (std::size_t k = m_blocks.size(); k-- > 1;) {
+        const std::chrono::duration<double> length(
+            double(m_blocks[k].first - m_blocks[k - 1].first) / kRate);
+        const Clock::time_point latest =
+            m_blocks[k].second - std::chrono::duration_cast<Clock::duration>(length);
+        if (m_blocks[k - 1].second <= latest) {
+            if (k <= known)
+                break; // those before were put in order when they came
+            continue;
+        }
+        m_blocks[k - 1].second = latest;
+    }
 }
 
 std::size_t MonitorRecorder::mark()

@@ -28,10 +28,17 @@ public:
     // False when no private sound server is configured (OPT_PULSE_SINK unset).
     static bool available();
 
+    // Blocks of 20 ms, as the rigs' own recorders take: a recorder asks the server for its
+    // block's latency, and the null sink then runs at the shortest latency asked of it (10 ms,
+    // the player's, under 20 ms blocks; 3 ms under 3 ms blocks, where the server here took
+    // the player's writes over its queue too late now and then).
+    static constexpr std::size_t kBlockFrames = kRate / 50;
+
     // Records the default null sink's front pair, or the named sink with its channels in the
     // order given by their server names ("front-left,lfe,...").
     MonitorRecorder();
-    MonitorRecorder(const QString& sink, const QStringList& positions);
+    MonitorRecorder(const QString& sink, const QStringList& positions,
+                    std::size_t blockFrames = kBlockFrames);
     ~MonitorRecorder();
     MonitorRecorder(const MonitorRecorder&) = delete;
     MonitorRecorder& operator=(const MonitorRecorder&) = delete;
@@ -54,6 +61,7 @@ private:
     void record();
     void collect();
 
+    const std::size_t m_blockFrames;
     pa_simple* m_stream = nullptr;
     std::mutex m_mutex;
     bool m_stop = false;
