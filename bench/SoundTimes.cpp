@@ -96,7 +96,8 @@ float peakBefore(MonitorRecorder& monitor, Clock::time_point until, double secon
 double longestSilence(MonitorRecorder& monitor, Clock::time_point from, double seconds)
 {
     const Clock::time_point to = after(from, seconds);
-    heardUntil(monitor, to, after(to, 2));
+    if (!heardUntil(monitor, to, after(to, 2)))
+        return -1;
     std::size_t longest = 0;
     for (const auto& [start, end] :
          holes(monitor.left, kRate, monitor.frameAt(from), monitor.frameAt(to), 0))
@@ -107,7 +108,8 @@ double longestSilence(MonitorRecorder& monitor, Clock::time_point from, double s
 bool holeAfter(MonitorRecorder& monitor, Clock::time_point from, double seconds)
 {
     const Clock::time_point to = after(from, seconds);
-    heardUntil(monitor, to, after(to, 2));
+    if (!heardUntil(monitor, to, after(to, 2)))
+        return true; // a recording cut short is not a sound without holes
     return !holes(monitor.left, kRate, monitor.frameAt(from), monitor.frameAt(to)).empty();
 }
 
@@ -115,7 +117,8 @@ double lastSoundAfter(MonitorRecorder& monitor, Clock::time_point since, float t
                       double seconds)
 {
     const Clock::time_point to = after(since, seconds);
-    heardUntil(monitor, to, after(to, 2));
+    if (!heardUntil(monitor, to, after(to, 2)))
+        return -1;
     const auto [first, last] =
         soundSpan(monitor.left, threshold, monitor.frameAt(since), monitor.frameAt(to));
     return first < last ? secondsBetween(since, monitor.timeOf(last - 1)) : -1;

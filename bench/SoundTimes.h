@@ -4,7 +4,7 @@
 
 // When things were heard at a null sink's monitor, in seconds after a moment on the monotonic
 // clock (the event that caused them), from its recorder's left channel. Those that wait give up
-// after `timeout` seconds and answer -1.
+// after `timeout` seconds (or 2 s after the span they measure) and answer -1.
 namespace SoundTimes {
 
 using Clock = MonitorRecorder::Clock;
@@ -27,7 +27,8 @@ double frequencyAbove(MonitorRecorder& monitor, Clock::time_point since, double 
 float peakBefore(MonitorRecorder& monitor, Clock::time_point until, double seconds);
 // The longest run of near silence, of any length, in the `seconds` after `from`.
 double longestSilence(MonitorRecorder& monitor, Clock::time_point from, double seconds);
-// Whether there is a hole (2 ms or more of near silence) in the `seconds` after `from`.
+// Whether there is a hole (2 ms or more of near silence) in the `seconds` after `from`, or the
+// recording of them fell short.
 bool holeAfter(MonitorRecorder& monitor, Clock::time_point from, double seconds);
 // The last sample louder than `threshold` in the `seconds` after `since`.
 double lastSoundAfter(MonitorRecorder& monitor, Clock::time_point since, float threshold,

@@ -3,7 +3,8 @@
 # twice (plain, and with clang, AddressSanitizer and UndefinedBehaviorSanitizer, which build also
 # holds the libFuzzer target) and runs every test:
 # the plain build's on a private PulseAudio and its sound tests on a private PipeWire while the
-# sanitizers' build is made, then the sanitizers' build's (the bounded fuzz run among them).
+# sanitizers' build is made, then the sanitizers' build's sound tests on PulseAudio, its tests
+# without sound (the bounded fuzz run among them) beside the passes once it is made.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Where the time goes, one line a step.

@@ -65,6 +65,7 @@ void MonitorRecorder::record()
         m_pending.insert(m_pending.end(), block.begin(), block.end());
         m_arrivals.emplace_back(m_pending.size() / channels.size(), arrived);
     }
+    qWarning("MonitorRecorder: the recording ended: %s", pa_strerror(error));
 }
 
 void MonitorRecorder::collect()
