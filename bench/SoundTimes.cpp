@@ -10,11 +10,6 @@ namespace {
 
 constexpr int kRate = MonitorRecorder::kRate;
 
-Clock::time_point after(Clock::time_point t, double seconds)
-{
-    return t + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 // Takes in the recording until the sound played at `until` has arrived; false at `deadline`.
 bool heardUntil(MonitorRecorder& monitor, Clock::time_point until, Clock::time_point deadline)
 {
@@ -47,6 +42,11 @@ double scan(MonitorRecorder& monitor, Clock::time_point since, double timeout,
 }
 
 } // namespace
+
+Clock::time_point after(Clock::time_point t, double seconds)
+{
+    return t + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
 
 double secondsBetween(Clock::time_point a, Clock::time_point b)
 {

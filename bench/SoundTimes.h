@@ -13,6 +13,7 @@ using Clock = MonitorRecorder::Clock;
 // within that; asking for that latency also runs the null sink at about 3 ms.
 constexpr std::size_t kTimingBlock = 128;
 
+Clock::time_point after(Clock::time_point t, double seconds);
 double secondsBetween(Clock::time_point a, Clock::time_point b);
 
 // The first sample after `since` louder than `threshold`.

@@ -433,8 +433,7 @@ int main(int argc, char* argv[])
             window.press();
             const double onset = onsetAfter(monitor, t0, 0.01f, 2);
             releasedRow.add(onset);
-            const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(onset + 0.002));
+            const auto sound = after(t0, onset + 0.002);
             if (onset >= 0 && holeAfter(monitor, sound, 0.3))
                 ++(window.engine.lateUnderflows() > late ? ourHoles : serverHoles);
             window.press();
@@ -447,8 +446,7 @@ int main(int argc, char* argv[])
         settle(300);
         const Clock::time_point t0 = command(p, "go");
         const double onset = onsetAfter(monitor, t0, 0.01f, 3);
-        const auto sound = t0 + std::chrono::duration_cast<Clock::duration>(
-                                    std::chrono::duration<double>(onset + 0.002));
+        const auto sound = after(t0, onset + 0.002);
         if (onset >= 0 && holeAfter(monitor, sound, 0.3))
             ++bareHoles;
         stopProcess(p);
